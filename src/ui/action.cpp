@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "ui/dataset.h"
+
 namespace ui {
 
 QString failureText(const std::exception &e)
@@ -15,6 +17,8 @@ bool runAction(Messages &messages, const std::function<void()> &action)
     try {
         action();
         return true;
+    } catch (const AbortAction &) {
+        // Refused on purpose; whoever refused has said why.
     } catch (const std::exception &e) { // dbf::Error and every engine error derive from it
         messages.error(failureText(e));
     } catch (...) {
