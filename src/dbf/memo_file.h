@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "dbf/file.h"
+
+namespace dbf {
+
+using BlockNo = std::uint32_t;
+
+// A DBT memo file. Block 0 is the header; memo text lives in runs of whole blocks.
+//
+// Header (block 0), little-endian:
+//   OFFSET SIZE MEANING
+//   0      4    next available block (we keep it = blocks in the file; never a free chain)
+//   4      4    reserved, 0
+//   8      8    table base name, NUL-padded
+//   16     1    0x00 dBASE IV layout, 0x03 dBASE III layout
+//   17     3    reserved, 0
+//   20     2    block size in bytes, multiple of 512 (0 read as 512)
+//   22     ..   zero to the end of the block
+// dBASE IV memo starting at block b (offset b * block size):
+//   0      4    FF FF 08 00 signature
+//   4      4    length L including these 8 bytes
+//   8      L-8  text, running on into blocks b+1.. without headers; the rest of the last block
+//               is padding
+// dBASE III memo (read only): text from the block start up to the first 0x1A.
+//
+// Invariants:
+//   M1: the file size is a whole number of blocks once we have written to it.
+//   M2: new runs are appended at ceil(file size / block size), never at the header's dword 0,
+//       so a file whose header another writer turned into a free-chain head is never damaged.
+//   M3: a memo rewritten with no more blocks than it had keeps its place; a memo that ends the
+//       file grows in place. Rewriting one memo therefore never grows the file by more than the
+//       largest text it held.
+class MemoFile
+{
+public:
+    static constexpr std::uint8_t kSignature[4] = { 0xFF, 0xFF, 0x08, 0x00 };
+    static constexpr std::uint64_t kAllocationLock = 0xEFFFFFFE;
+
+    // Opens an existing DBT. dbaseIII selects the dBASE III layout (tables of version 0x83).
+    // Throws CorruptFile on a truncated header or a bad block size.
+    static std::unique_ptr<MemoFile> open(
+        const std::filesystem::path &path, bool dbaseIII, bool writable);
+    // Writes a new empty DBT (header block only). Fails when the file exists.
+    static void create(
+        const std::filesystem::path &path, const std::string &tableName, std::uint16_t blockSize);
+
+    const std::filesystem::path &path() const { return m_file.path(); }
+    std::uint32_t blockSize() const { return m_blockSize; }
+
+    // The memo text at block `block`. Throws CorruptFile when the block lies past the end of the
+    // file, has no signature, or its length runs past the end of the file.
+    std::string read(BlockNo block) const;
+    // Stores `text` and returns its first block. `oldBlock` (0 for none) is the memo this text
+    // replaces: its blocks are reused when the text fits (M3). Empty text is stored nowhere and
+    // returns 0 (the field becomes blank). Takes the allocation lock for appends.
+    BlockNo write(BlockNo oldBlock, std::string_view text);
+    void flush();
+
+private:
+    MemoFile() = default;
+    std::uint32_t blocksFor(std::uint64_t length) const;
+    std::uint64_t fileBlocks() const;
+    void writeRun(BlockNo block, std::string_view text);
+
+    File m_file;
+    std::uint32_t m_blockSize = 512;
+    bool m_dbaseIII = false;
+};
+
+} // namespace dbf

@@ -1,0 +1,198 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <set>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dbf/date.h"
+#include "dbf/dbf_header.h"
+#include "dbf/field.h"
+#include "dbf/file.h"
+#include "dbf/index_hooks.h"
+
+namespace dbf {
+
+class MemoFile;
+
+enum class OpenMode { Shared, Exclusive };
+
+struct CreateOptions
+{
+    std::uint8_t languageDriver = 0x57; // ANSI code page 1252, the usual driver of such tables
+    std::uint16_t memoBlockSize = 512; // multiple of 512
+    std::optional<Date> lastUpdate; // header date; today when unset
+};
+
+// New memo text for one M field of a record being written.
+struct MemoUpdate
+{
+    std::size_t field = 0;
+    std::string_view text;
+};
+
+class Table;
+
+// A record lock held by this program. Move-only; the destructor releases it. Never outlives its
+// Table.
+class RecordLock
+{
+public:
+    RecordLock() = default;
+    RecordLock(Table *table, RecNo recNo)
+        : m_table(table)
+        , m_recNo(recNo)
+    {
+    }
+    ~RecordLock() { release(); }
+    RecordLock(RecordLock &&other) noexcept;
+    RecordLock &operator=(RecordLock &&other) noexcept;
+    RecordLock(const RecordLock &) = delete;
+    RecordLock &operator=(const RecordLock &) = delete;
+
+    bool isHeld() const { return m_table != nullptr; }
+    RecNo recNo() const { return m_recNo; }
+    void release() noexcept;
+
+private:
+    Table *m_table = nullptr;
+    RecNo m_recNo = 0;
+};
+
+// One open table: its DBF file, its DBT memo file when the table has memo fields, and the index
+// layer's hooks when a production index belongs to it. Owns the descriptors; the destructor
+// closes them, which releases every lock this Table holds. Not thread-safe. Cursors borrow the
+// Table and must not outlive it.
+//
+// Lifecycle:  open()/create+open --> Open --destructor--> closed.
+//
+// Lock scheme (byte ranges of the DBF file, open-file-description locks, never waiting). The
+// offsets lie far beyond any real data, so a lock never stands in the way of plain reads:
+//   0xF0000000  1 byte  open lock: shared lock by every shared open, exclusive lock by an
+//                       exclusive open. A conflict fails the open with TableBusy.
+//   0xEFFFFFFF  1 byte  append lock, held while an append reads the record count, writes the
+//                       record and the end-of-file mark and updates the header.
+//   0xEFFFFFFE - r      1 byte  record lock of record r (r >= 1), held from Cursor::edit() to
+//                       post()/cancel() and during a delete.
+// The DBT file has one lock: 0xEFFFFFFE, 1 byte, held while memo blocks are allocated.
+// Separate Table objects of one program lock against each other like separate programs; two
+// cursors of one Table are kept apart by the Table's own list of held record locks.
+//
+// Caching: the header is re-read (record count, date) before each use that depends on it; a
+// record is read from the file each time it is asked for, except inside one sequential block
+// read (readRecords). Nothing cached is trusted across a gap where another program may write.
+//
+// Invariants kept by every write (numbered for tests and the checker):
+//   T1: header length = 32 + 32 * fields + 1; record length = 1 + sum of field widths.
+//   T2: header length + count * record length <= file size; the byte after the last record is
+//       the end-of-file mark 0x1A.
+//   T3: byte 0 of every record is 0x20 (live) or 0x2A (deleted).
+//   T4: every non-blank M field names a block of the DBT that starts with FF FF 08 00 and whose
+//       length stays inside the DBT.
+class Table
+{
+public:
+    // Writes a new empty table (and an empty DBT when a field is a memo). Fails when the file
+    // exists. Field names are stored upper case. Throws Error on an invalid field list (empty,
+    // a bad width, a duplicate or too long name, record longer than 4000 bytes).
+    static void create(const std::filesystem::path &path, std::vector<FieldDef> fields,
+        const CreateOptions &options = {});
+
+    // Opens the table file at `path` with its memo file. Throws TableBusy on a sharing conflict,
+    // CorruptFile on a damaged header, Unsupported on an encrypted or non-dBASE table, IoError.
+    static std::unique_ptr<Table> open(const std::filesystem::path &path, OpenMode mode);
+    // Opens table `name` (without extension) in `directory`; the file name is matched without
+    // regard to case ("TWCLIENT" finds TWCLIENT.DBF or twclient.dbf).
+    static std::unique_ptr<Table> open(
+        const std::filesystem::path &directory, std::string_view name, OpenMode mode);
+    // The DBT beside a DBF: same base name, extension in the same case as the DBF's.
+    static std::filesystem::path memoPathFor(const std::filesystem::path &dbfPath);
+
+    ~Table();
+    Table(const Table &) = delete;
+    Table &operator=(const Table &) = delete;
+
+    const std::filesystem::path &path() const { return m_path; }
+    // Base name of the file without extension, e.g. "TWCLIENT".
+    std::string name() const;
+    const RecordLayout &layout() const { return m_header.layout; }
+    bool isExclusive() const { return m_mode == OpenMode::Exclusive; }
+    bool isWritable() const { return m_dbf.isWritable(); }
+    std::uint8_t version() const { return m_header.version; }
+    std::uint8_t languageDriver() const { return m_header.languageDriver; }
+    std::uint32_t headerLength() const { return m_header.headerLength; }
+
+    // Physical record count, deleted records included, re-read from the header. Throws
+    // CorruptFile when the count runs past the end of the file.
+    RecNo recordCount() const;
+    // Records not marked deleted (reads every deletion mark, in large blocks).
+    std::size_t liveRecordCount() const;
+    // Header date of the last update, re-read.
+    Date lastUpdate() const;
+    // Header byte 28, re-read.
+    bool hasProductionIndex() const;
+    // Sets or clears header byte 28 (the index layer and the start-up checks use this).
+    void setProductionIndex(bool present);
+
+    // Reads record `recNo` (1..recordCount()) into `image` (layout().recordLength() bytes).
+    // Returns false when the record does not exist.
+    bool readRecord(RecNo recNo, std::uint8_t *image) const;
+    // Reads up to `count` whole records starting at `first` into `buffer` with one read; returns
+    // how many exist. The header is re-read first.
+    std::size_t readRecords(RecNo first, std::size_t count, std::uint8_t *buffer) const;
+
+    // Writes record `recNo`, whose lock the caller holds (or the table is exclusive). oldImage is
+    // the record as it was read under that lock. The memo updates are placed in the DBT and their
+    // block numbers put into newImage. Index hooks run around the write. A throw from the index
+    // check leaves everything unchanged; an IoError may leave the write partly done.
+    void writeRecord(RecNo recNo, const std::uint8_t *oldImage, std::uint8_t *newImage,
+        std::span<const MemoUpdate> memos = {});
+    // Appends a record under the append lock and returns its number. Same guarantees as
+    // writeRecord. Throws TableBusy when another program keeps the append lock for seconds.
+    RecNo appendRecord(std::uint8_t *newImage, std::span<const MemoUpdate> memos = {});
+
+    // The memo text an M field's stored bytes point at ("" when blank). Throws CorruptFile on a
+    // block number past the end of the DBT or a length running past it.
+    std::string readMemo(std::string_view pointerField) const;
+    // The memo file, null when the table has no memo field.
+    MemoFile *memoFile() { return m_memo.get(); }
+
+    // Takes the record lock or throws RecordLocked; the Table itself is left unchanged.
+    RecordLock lockRecord(RecNo recNo);
+
+    // Save changes: the table's pending writes (DBF, DBT, index) reach the disk.
+    void flush();
+
+    // The index layer's hooks, null when the table has no production index open.
+    IndexHooks *indexHooks() { return m_index.get(); }
+    void attachIndex(std::unique_ptr<IndexHooks> hooks) { m_index = std::move(hooks); }
+    // Raw DBF file, for the index layer's checks and tools.
+    File &dbfFile() { return m_dbf; }
+    // Counts the writes made through this Table; cursors drop read-ahead blocks when it moves.
+    std::uint64_t writeGeneration() const { return m_writeGeneration; }
+
+private:
+    friend class RecordLock;
+    Table() = default;
+    void unlockRecord(RecNo recNo) noexcept;
+    void placeMemos(
+        std::uint8_t *newImage, const std::uint8_t *oldImage, std::span<const MemoUpdate> memos);
+    void touchHeader(std::optional<RecNo> newCount);
+    std::uint64_t recordOffset(RecNo recNo) const;
+
+    std::filesystem::path m_path;
+    OpenMode m_mode = OpenMode::Shared;
+    File m_dbf;
+    DbfHeader m_header;
+    std::unique_ptr<MemoFile> m_memo;
+    std::unique_ptr<IndexHooks> m_index;
+    std::set<RecNo> m_lockedRecords; // record locks held by this Table's cursors
+    std::uint64_t m_writeGeneration = 0;
+};
+
+} // namespace dbf
