@@ -29,7 +29,8 @@ class CorruptFile : public Error
 {
 public:
     CorruptFile(const std::filesystem::path &path, std::uint64_t offset, const std::string &what)
-        : Error(path.filename().string() + ": " + what + " (at byte " + std::to_string(offset) + ")")
+        : Error(
+            path.filename().string() + ": " + what + " (at byte " + std::to_string(offset) + ")")
         , m_path(path)
         , m_offset(offset)
     {

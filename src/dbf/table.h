@@ -97,6 +97,10 @@ private:
 class Table
 {
 public:
+    static constexpr std::uint64_t kOpenLock = 0xF0000000;
+    static constexpr std::uint64_t kAppendLock = 0xEFFFFFFF;
+    static constexpr std::uint64_t kRecordLockBase = 0xEFFFFFFE; // record r at base - r
+
     // Writes a new empty table (and an empty DBT when a field is a memo). Fails when the file
     // exists. Field names are stored upper case. Throws Error on an invalid field list (empty,
     // a bad width, a duplicate or too long name, record longer than 4000 bytes).
@@ -130,6 +134,10 @@ public:
     // Physical record count, deleted records included, re-read from the header. Throws
     // CorruptFile when the count runs past the end of the file.
     RecNo recordCount() const;
+    // True when record `recNo` exists. Cheap: the header is re-read only for a number beyond the
+    // count seen last. While this Table is open no other program can shrink the table (that
+    // needs an exclusive open), so a count once seen stays valid.
+    bool hasRecord(RecNo recNo) const;
     // Records not marked deleted (reads every deletion mark, in large blocks).
     std::size_t liveRecordCount() const;
     // Header date of the last update, re-read.
@@ -193,6 +201,10 @@ private:
     std::unique_ptr<IndexHooks> m_index;
     std::set<RecNo> m_lockedRecords; // record locks held by this Table's cursors
     std::uint64_t m_writeGeneration = 0;
+    mutable RecNo m_knownCount = 0; // record count read last from the header
+    Date m_dateWritten; // header date this Table wrote last
+    int m_cursorCount = 0; // live cursors borrowing this Table (checked on close)
+    friend class Cursor;
 };
 
 } // namespace dbf

@@ -1,0 +1,144 @@
+#include "dbf/field_codec.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace dbf::codec {
+
+std::string_view trimRight(std::string_view text)
+{
+    std::size_t n = text.size();
+    while (n > 0 && (text[n - 1] == ' ' || text[n - 1] == '\0'))
+        --n;
+    return text.substr(0, n);
+}
+
+std::string_view trim(std::string_view text)
+{
+    text = trimRight(text);
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    return text.substr(i);
+}
+
+bool isBlank(std::string_view raw)
+{
+    for (char c : raw)
+        if (c != ' ' && c != '\0')
+            return false;
+    return true;
+}
+
+std::optional<double> parseNumber(std::string_view raw)
+{
+    std::string_view t = trim(raw);
+    if (t.empty())
+        return std::nullopt;
+    if (t.front() == '+')
+        t.remove_prefix(1);
+    // A few writers put blanks between the sign and the digits ("- 1.5"); accept them.
+    char buffer[32];
+    std::size_t n = 0;
+    for (char c : t) {
+        if (c == ' ')
+            continue;
+        if (n == sizeof buffer)
+            return std::nullopt;
+        buffer[n++] = c;
+    }
+    double value = 0;
+    const auto [end, ec] = std::from_chars(buffer, buffer + n, value);
+    if (ec != std::errc() || end != buffer + n || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+bool formatNumber(double value, int decimals, std::span<char> out)
+{
+    if (!std::isfinite(value) || decimals < 0 || decimals > 18)
+        return false;
+    char buffer[400];
+    int n = std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof buffer)
+        return false;
+    // A negative value that rounds to zero is stored as zero.
+    if (buffer[0] == '-') {
+        bool allZero = true;
+        for (int i = 1; i < n; ++i)
+            if (buffer[i] != '0' && buffer[i] != '.')
+                allZero = false;
+        if (allZero) {
+            std::memmove(buffer, buffer + 1, static_cast<std::size_t>(n));
+            --n;
+        }
+    }
+    const auto len = static_cast<std::size_t>(n);
+    if (len > out.size())
+        return false;
+    std::memset(out.data(), ' ', out.size() - len);
+    std::memcpy(out.data() + (out.size() - len), buffer, len);
+    return true;
+}
+
+bool formatInteger(std::int64_t value, std::span<char> out)
+{
+    char buffer[24];
+    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    const auto len = static_cast<std::size_t>(end - buffer);
+    if (ec != std::errc() || len > out.size())
+        return false;
+    std::memset(out.data(), ' ', out.size() - len);
+    std::memcpy(out.data() + (out.size() - len), buffer, len);
+    return true;
+}
+
+std::optional<bool> parseLogical(std::string_view raw)
+{
+    const std::string_view t = trim(raw);
+    if (t.empty())
+        return std::nullopt;
+    switch (t.front()) {
+    case 'T':
+    case 't':
+    case 'Y':
+    case 'y':
+        return true;
+    case 'F':
+    case 'f':
+    case 'N':
+    case 'n':
+        return false;
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<std::uint32_t> parseMemoBlock(std::string_view raw)
+{
+    const std::string_view t = trim(raw);
+    if (t.empty())
+        return 0u;
+    std::uint32_t block = 0;
+    const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), block);
+    if (ec != std::errc() || end != t.data() + t.size())
+        return std::nullopt;
+    return block;
+}
+
+void formatMemoBlock(std::uint32_t block, std::span<char> out)
+{
+    if (block == 0 || !formatInteger(block, out))
+        std::memset(out.data(), ' ', out.size());
+}
+
+void formatText(std::string_view text, std::span<char> out)
+{
+    const std::size_t n = std::min(text.size(), out.size());
+    std::memcpy(out.data(), text.data(), n);
+    std::memset(out.data() + n, ' ', out.size() - n);
+}
+
+} // namespace dbf::codec

@@ -1,0 +1,409 @@
+#include "dbf/table.h"
+
+#include <cassert>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "dbf/errors.h"
+#include "dbf/field_codec.h"
+#include "dbf/memo_file.h"
+
+namespace dbf {
+
+namespace {
+
+// The append lock is held for one write; waiting longer means the other program is stuck.
+constexpr auto kAppendPatience = std::chrono::seconds(5);
+constexpr std::size_t kScanBlockBytes = 1 << 20;
+
+std::uint32_t u32(const std::uint8_t *p)
+{
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8)
+        | (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+void put32(std::uint8_t *p, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<std::uint8_t>((v >> (8 * i)) & 0xFF);
+}
+
+bool hasLowerCase(const std::string &s)
+{
+    for (char c : s)
+        if (c >= 'a' && c <= 'z')
+            return true;
+    return false;
+}
+
+std::string upper(std::string s)
+{
+    for (char &c : s)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+} // namespace
+
+RecordLock::RecordLock(RecordLock &&other) noexcept
+    : m_table(other.m_table)
+    , m_recNo(other.m_recNo)
+{
+    other.m_table = nullptr;
+}
+
+RecordLock &RecordLock::operator=(RecordLock &&other) noexcept
+{
+    if (this != &other) {
+        release();
+        m_table = other.m_table;
+        m_recNo = other.m_recNo;
+        other.m_table = nullptr;
+    }
+    return *this;
+}
+
+void RecordLock::release() noexcept
+{
+    if (m_table)
+        m_table->unlockRecord(m_recNo);
+    m_table = nullptr;
+}
+
+std::filesystem::path Table::memoPathFor(const std::filesystem::path &dbfPath)
+{
+    std::filesystem::path memo = dbfPath;
+    const bool lower = hasLowerCase(dbfPath.extension().string());
+    memo.replace_extension(lower ? ".dbt" : ".DBT");
+    if (!std::filesystem::exists(memo)) {
+        std::filesystem::path other = dbfPath;
+        other.replace_extension(lower ? ".DBT" : ".dbt");
+        if (std::filesystem::exists(other))
+            return other;
+    }
+    return memo;
+}
+
+void Table::create(
+    const std::filesystem::path &path, std::vector<FieldDef> fields, const CreateOptions &options)
+{
+    DbfHeader::validateFields(fields);
+    DbfHeader header;
+    header.layout = RecordLayout(std::move(fields));
+    header.version = header.layout.hasMemo() ? DbfHeader::kVersionMemo4 : DbfHeader::kVersionNoMemo;
+    header.lastUpdate = options.lastUpdate.value_or(Date::today());
+    header.languageDriver = options.languageDriver;
+    std::vector<std::uint8_t> bytes = header.serialize();
+    bytes.push_back(DbfHeader::kEndOfFile);
+
+    if (std::filesystem::exists(path))
+        throw Error(path.filename().string() + ": the table exists already.");
+    std::filesystem::path memoPath;
+    if (header.layout.hasMemo()) {
+        memoPath = memoPathFor(path);
+        MemoFile::create(memoPath, upper(path.stem().string()), options.memoBlockSize);
+    }
+    try {
+        File f = File::create(path);
+        f.writeAt(0, bytes.data(), bytes.size());
+    } catch (...) {
+        if (!memoPath.empty())
+            std::filesystem::remove(memoPath);
+        throw;
+    }
+}
+
+std::unique_ptr<Table> Table::open(
+    const std::filesystem::path &directory, std::string_view name, OpenMode mode)
+{
+    const std::string wanted = upper(std::string(name)) + ".DBF";
+    std::filesystem::path exact = directory / wanted;
+    if (std::filesystem::exists(exact))
+        return open(exact, mode);
+    std::error_code ec;
+    for (const auto &entry : std::filesystem::directory_iterator(directory, ec))
+        if (upper(entry.path().filename().string()) == wanted)
+            return open(entry.path(), mode);
+    return open(exact, mode); // reports the missing file
+}
+
+std::unique_ptr<Table> Table::open(const std::filesystem::path &path, OpenMode mode)
+{
+    std::unique_ptr<Table> t(new Table);
+    t->m_path = path;
+    t->m_mode = mode;
+    t->m_dbf = File::open(path, File::Access::ReadWrite, true);
+    const bool exclusive = mode == OpenMode::Exclusive;
+    if (!t->m_dbf.tryLock(
+            kOpenLock, 1, exclusive ? File::LockKind::Exclusive : File::LockKind::Shared))
+        throw TableBusy(path.filename().string());
+
+    const std::uint64_t fileSize = t->m_dbf.size();
+    std::uint8_t fixed[DbfHeader::kFileHeaderSize] = {};
+    const std::size_t got = t->m_dbf.readAt(0, fixed, sizeof fixed);
+    std::size_t headerLength =
+        got == sizeof fixed ? static_cast<std::size_t>(fixed[8] | (fixed[9] << 8)) : got;
+    std::vector<std::uint8_t> bytes(std::max(headerLength, got));
+    const std::size_t read = t->m_dbf.readAt(0, bytes.data(), bytes.size());
+    bytes.resize(read);
+    t->m_header = DbfHeader::parse(path, bytes, fileSize);
+    t->m_knownCount = t->m_header.recordCount;
+
+    if (t->m_header.layout.hasMemo()) {
+        const bool dbaseIII = t->m_header.version == DbfHeader::kVersionMemo3;
+        t->m_memo = MemoFile::open(memoPathFor(path), dbaseIII, t->m_dbf.isWritable());
+    }
+    if (t->m_header.productionIndex != 0)
+        t->m_index = openProductionIndex(*t);
+    return t;
+}
+
+Table::~Table()
+{
+    assert(m_cursorCount == 0 && "a cursor outlived its table");
+    assert(m_lockedRecords.empty());
+}
+
+std::string Table::name() const
+{
+    return m_path.stem().string();
+}
+
+std::uint64_t Table::recordOffset(RecNo recNo) const
+{
+    return m_header.headerLength
+        + static_cast<std::uint64_t>(recNo - 1) * m_header.layout.recordLength();
+}
+
+RecNo Table::recordCount() const
+{
+    std::uint8_t bytes[4];
+    if (m_dbf.readAt(4, bytes, sizeof bytes) != sizeof bytes)
+        throw CorruptFile(m_path, 4, "truncated table header");
+    const std::uint32_t count = u32(bytes);
+    if (count != m_knownCount) {
+        const std::uint64_t end = m_header.headerLength
+            + static_cast<std::uint64_t>(count) * m_header.layout.recordLength();
+        if (end > m_dbf.size())
+            throw CorruptFile(m_path, 4,
+                "record count " + std::to_string(count) + " runs past the end of the file");
+    }
+    m_knownCount = count;
+    return count;
+}
+
+bool Table::hasRecord(RecNo recNo) const
+{
+    if (recNo == 0)
+        return false;
+    return recNo <= m_knownCount || recNo <= recordCount();
+}
+
+std::size_t Table::liveRecordCount() const
+{
+    const std::uint32_t length = m_header.layout.recordLength();
+    const std::size_t perBlock = std::max<std::size_t>(1, kScanBlockBytes / length);
+    std::vector<std::uint8_t> block(perBlock * length);
+    std::size_t live = 0;
+    RecNo at = 1;
+    for (;;) {
+        const std::size_t n = readRecords(at, perBlock, block.data());
+        for (std::size_t i = 0; i < n; ++i)
+            if (block[i * length] != '*')
+                ++live;
+        if (n < perBlock)
+            break;
+        at += static_cast<RecNo>(n);
+    }
+    return live;
+}
+
+Date Table::lastUpdate() const
+{
+    std::uint8_t b[3];
+    if (m_dbf.readAt(1, b, sizeof b) != sizeof b)
+        throw CorruptFile(m_path, 1, "truncated table header");
+    return decodeHeaderDate(b[0], b[1], b[2]);
+}
+
+bool Table::hasProductionIndex() const
+{
+    std::uint8_t flag = 0;
+    if (m_dbf.readAt(28, &flag, 1) != 1)
+        throw CorruptFile(m_path, 28, "truncated table header");
+    return flag != 0;
+}
+
+void Table::setProductionIndex(bool present)
+{
+    const std::uint8_t flag = present ? 1 : 0;
+    m_dbf.writeAt(28, &flag, 1);
+    m_header.productionIndex = flag;
+}
+
+bool Table::readRecord(RecNo recNo, std::uint8_t *image) const
+{
+    if (!hasRecord(recNo))
+        return false;
+    const std::uint32_t length = m_header.layout.recordLength();
+    if (m_dbf.readAt(recordOffset(recNo), image, length) != length)
+        throw CorruptFile(m_path, recordOffset(recNo),
+            "record " + std::to_string(recNo) + " runs past the end of the file");
+    return true;
+}
+
+std::size_t Table::readRecords(RecNo first, std::size_t count, std::uint8_t *buffer) const
+{
+    const RecNo total = recordCount();
+    if (first == 0 || first > total || count == 0)
+        return 0;
+    const std::size_t n = std::min<std::size_t>(count, total - first + 1);
+    const std::size_t bytes = n * m_header.layout.recordLength();
+    if (m_dbf.readAt(recordOffset(first), buffer, bytes) != bytes)
+        throw CorruptFile(m_path, recordOffset(first), "records run past the end of the file");
+    return n;
+}
+
+std::string Table::readMemo(std::string_view pointerField) const
+{
+    const std::optional<std::uint32_t> block = codec::parseMemoBlock(pointerField);
+    if (!block)
+        throw CorruptFile(m_path, 0,
+            "memo field holds \"" + std::string(pointerField) + "\", which is not a block number");
+    if (*block == 0)
+        return {};
+    if (!m_memo)
+        throw Error(m_path.filename().string() + ": the table has no memo file.");
+    return m_memo->read(*block);
+}
+
+RecordLock Table::lockRecord(RecNo recNo)
+{
+    assert(recNo != 0 && recNo < kRecordLockBase);
+    if (m_lockedRecords.count(recNo) != 0)
+        throw RecordLocked(name());
+    if (!m_dbf.isWritable())
+        throw IoError(m_path.filename().string() + ": the table is read-only");
+    if (!m_dbf.tryLock(kRecordLockBase - recNo, 1, File::LockKind::Exclusive))
+        throw RecordLocked(name());
+    m_lockedRecords.insert(recNo);
+    return RecordLock(this, recNo);
+}
+
+void Table::unlockRecord(RecNo recNo) noexcept
+{
+    if (m_lockedRecords.erase(recNo) == 0)
+        return;
+    try {
+        m_dbf.unlock(kRecordLockBase - recNo, 1);
+    } catch (...) {
+        // Closing the descriptor drops the lock at the latest.
+    }
+}
+
+void Table::placeMemos(
+    std::uint8_t *newImage, const std::uint8_t *oldImage, std::span<const MemoUpdate> memos)
+{
+    for (const MemoUpdate &m : memos) {
+        const FieldDef &f = m_header.layout.field(m.field);
+        if (f.type != FieldType::Memo)
+            throw Error("Field " + f.name + " is not a memo field.");
+        if (!m_memo)
+            throw Error(m_path.filename().string() + ": the table has no memo file.");
+        const std::uint32_t offset = m_header.layout.offset(m.field);
+        std::uint32_t oldBlock = 0;
+        if (oldImage) {
+            const std::string_view old(reinterpret_cast<const char *>(oldImage) + offset, f.width);
+            oldBlock = codec::parseMemoBlock(old).value_or(0);
+        }
+        const BlockNo block = m_memo->write(oldBlock, m.text);
+        codec::formatMemoBlock(block, { reinterpret_cast<char *>(newImage) + offset, f.width });
+    }
+}
+
+void Table::touchHeader(std::optional<RecNo> newCount)
+{
+    const Date today = Date::today();
+    std::uint8_t b[7];
+    b[0] = static_cast<std::uint8_t>(today.year() - 1900);
+    b[1] = static_cast<std::uint8_t>(today.month());
+    b[2] = static_cast<std::uint8_t>(today.day());
+    if (newCount) {
+        put32(b + 3, *newCount);
+        m_dbf.writeAt(1, b, 7);
+        m_knownCount = *newCount;
+    } else if (today != m_dateWritten) {
+        m_dbf.writeAt(1, b, 3);
+    }
+    m_dateWritten = today;
+}
+
+void Table::writeRecord(RecNo recNo, const std::uint8_t *oldImage, std::uint8_t *newImage,
+    std::span<const MemoUpdate> memos)
+{
+    assert(m_mode == OpenMode::Exclusive || m_lockedRecords.count(recNo) != 0);
+    if (!m_dbf.isWritable())
+        throw IoError(m_path.filename().string() + ": the table is read-only");
+    if (!hasRecord(recNo))
+        throw Error(
+            m_path.filename().string() + ": record " + std::to_string(recNo) + " does not exist.");
+    if (m_index)
+        m_index->beforeWrite(recNo, oldImage, newImage);
+    placeMemos(newImage, oldImage, memos);
+    m_dbf.writeAt(recordOffset(recNo), newImage, m_header.layout.recordLength());
+    ++m_writeGeneration;
+    touchHeader(std::nullopt);
+    if (m_index)
+        m_index->afterWrite(recNo, oldImage, newImage);
+}
+
+RecNo Table::appendRecord(std::uint8_t *newImage, std::span<const MemoUpdate> memos)
+{
+    if (!m_dbf.isWritable())
+        throw IoError(m_path.filename().string() + ": the table is read-only");
+    const auto deadline = std::chrono::steady_clock::now() + kAppendPatience;
+    while (!m_dbf.tryLock(kAppendLock, 1, File::LockKind::Exclusive)) {
+        if (std::chrono::steady_clock::now() > deadline)
+            throw TableBusy(m_path.filename().string());
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    struct Unlock
+    {
+        File &file;
+        ~Unlock()
+        {
+            try {
+                file.unlock(kAppendLock, 1);
+            } catch (...) {
+            }
+        }
+    } unlock{ m_dbf };
+
+    const RecNo recNo = recordCount() + 1;
+    if (m_index)
+        m_index->beforeWrite(recNo, nullptr, newImage);
+    placeMemos(newImage, nullptr, memos);
+    const std::uint32_t length = m_header.layout.recordLength();
+    std::vector<std::uint8_t> bytes(newImage, newImage + length);
+    bytes.push_back(DbfHeader::kEndOfFile);
+    m_dbf.writeAt(recordOffset(recNo), bytes.data(), bytes.size());
+    ++m_writeGeneration;
+    touchHeader(recNo);
+    if (m_index)
+        m_index->afterWrite(recNo, nullptr, newImage);
+    return recNo;
+}
+
+void Table::flush()
+{
+    if (m_dbf.isWritable())
+        m_dbf.sync();
+    if (m_memo)
+        m_memo->flush();
+    if (m_index)
+        m_index->flush();
+}
+
+} // namespace dbf
