@@ -440,7 +440,9 @@ bool Cursor::isBlank(std::size_t field) const
     case FieldType::Memo:
         if (m_pendingMemos[field])
             return m_pendingMemos[field]->empty();
-        return codec::parseMemoBlock(raw(field)).value_or(0) == 0;
+        if (codec::parseMemoBlock(raw(field)).value_or(0) == 0)
+            return true;
+        return memo(field).empty(); // a kept run holding no text
     case FieldType::Logical:
         return !codec::parseLogical(raw(field));
     default:

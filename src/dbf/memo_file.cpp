@@ -150,6 +150,23 @@ std::string MemoFile::read(BlockNo block) const
     return text;
 }
 
+// True when no memo starts in blocks [from, end): every live memo starts with the signature, so
+// such blocks are leftovers of the memo before them. Looks at no more than a few blocks; past
+// that it answers false, and the caller appends.
+bool MemoFile::onlyGarbageFrom(std::uint64_t from, std::uint64_t end) const
+{
+    constexpr std::uint64_t kMaxScan = 256;
+    if (end < from || end - from > kMaxScan)
+        return end <= from;
+    for (std::uint64_t b = from; b < end; ++b) {
+        std::uint8_t head[4] = {};
+        m_file.readAt(b * m_blockSize, head, sizeof head);
+        if (std::memcmp(head, kSignature, sizeof kSignature) == 0)
+            return false;
+    }
+    return true;
+}
+
 void MemoFile::writeRun(BlockNo block, std::string_view text)
 {
     const std::uint64_t length = text.size() + 8;
@@ -167,7 +184,7 @@ BlockNo MemoFile::write(BlockNo oldBlock, std::string_view text)
             path().filename().string() + ": memo text of dBASE III tables can only be read");
     if (!m_file.isWritable())
         throw IoError(path().filename().string() + ": the memo file is read-only");
-    if (text.empty())
+    if (text.empty() && oldBlock == 0)
         return 0;
     if (text.size() > 0xFFFFFFFFull - 8 - m_blockSize)
         throw Error("Memo text is too long.");
@@ -183,6 +200,10 @@ BlockNo MemoFile::write(BlockNo oldBlock, std::string_view text)
         if (std::memcmp(head, kSignature, sizeof kSignature) == 0 && u32(head + 4) >= 8)
             oldBlocks = blocksFor(u32(head + 4));
     }
+    if (text.empty() && oldBlocks == 0)
+        return 0;
+    // Empty text over an existing memo keeps the run as a memo of length 0, so that later text
+    // can grow back into it instead of going to the end of the file.
     if (oldBlocks != 0 && need <= oldBlocks) {
         writeRun(oldBlock, text);
         return oldBlock;
@@ -191,8 +212,8 @@ BlockNo MemoFile::write(BlockNo oldBlock, std::string_view text)
     AllocationLock lock(m_file);
     const std::uint64_t end = fileBlocks();
     BlockNo start = static_cast<BlockNo>(end);
-    if (oldBlocks != 0 && oldBlock + oldBlocks >= end)
-        start = oldBlock; // the old memo ends the file: grow it where it is
+    if (oldBlocks != 0 && onlyGarbageFrom(oldBlock + oldBlocks, end))
+        start = oldBlock; // nothing live after the old memo: grow it where it is
     if (static_cast<std::uint64_t>(start) + need > 0xFFFFFFFFull)
         throw Error(path().filename().string() + ": the memo file is full.");
     writeRun(start, text);

@@ -34,9 +34,10 @@ using BlockNo = std::uint32_t;
 //   M1: the file size is a whole number of blocks once we have written to it.
 //   M2: new runs are appended at ceil(file size / block size), never at the header's dword 0,
 //       so a file whose header another writer turned into a free-chain head is never damaged.
-//   M3: a memo rewritten with no more blocks than it had keeps its place; a memo that ends the
-//       file grows in place. Rewriting one memo therefore never grows the file by more than the
-//       largest text it held.
+//   M3: a memo rewritten with no more blocks than it had keeps its place; a memo followed only
+//       by blocks where no memo starts (its own leftovers, the end of the file) grows in place.
+//       Rewriting one memo therefore never grows the file by more than the largest text it
+//       held. Space a memo leaves behind elsewhere is garbage until the table is packed.
 class MemoFile
 {
 public:
@@ -58,8 +59,9 @@ public:
     // file, has no signature, or its length runs past the end of the file.
     std::string read(BlockNo block) const;
     // Stores `text` and returns its first block. `oldBlock` (0 for none) is the memo this text
-    // replaces: its blocks are reused when the text fits (M3). Empty text is stored nowhere and
-    // returns 0 (the field becomes blank). Takes the allocation lock for appends.
+    // replaces: its blocks are reused when the text fits (M3). Empty text returns 0 (the field
+    // becomes blank), except over an existing memo, whose run is kept holding a memo of length
+    // 0. Takes the allocation lock for appends.
     BlockNo write(BlockNo oldBlock, std::string_view text);
     void flush();
 
@@ -68,6 +70,7 @@ private:
     std::uint32_t blocksFor(std::uint64_t length) const;
     std::uint64_t fileBlocks() const;
     void writeRun(BlockNo block, std::string_view text);
+    bool onlyGarbageFrom(std::uint64_t from, std::uint64_t end) const;
 
     File m_file;
     std::uint32_t m_blockSize = 512;

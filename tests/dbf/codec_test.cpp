@@ -1,0 +1,106 @@
+#include "dbf/date.h"
+#include "dbf/field_codec.h"
+#include <gtest/gtest.h>
+
+using namespace dbf;
+
+TEST(Date, ParsesTextAndJulianDays)
+{
+    struct Case
+    {
+        const char *text;
+        bool ok;
+        bool null;
+        std::int64_t jdn;
+    };
+    const Case cases[] = {
+        { "20240315", true, false, 2460385 }, // the worked example of the date keys
+        { "20000101", true, false, 2451545 },
+        { "20240229", true, false, 2460370 }, // leap day
+        { "19000229", false, false, 0 }, // 1900 is not a leap year
+        { "20000229", true, false, 2451604 }, // 2000 is
+        { "20241301", false, false, 0 },
+        { "20240431", false, false, 0 },
+        { "2024031", false, false, 0 },
+        { "2024-3-1", false, false, 0 },
+        { "        ", true, true, 0 },
+        { "00000000", true, true, 0 },
+        { "", true, true, 0 },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        const auto d = Date::fromText(c.text);
+        ASSERT_EQ(d.has_value(), c.ok);
+        if (!c.ok)
+            continue;
+        EXPECT_EQ(d->isNull(), c.null);
+        EXPECT_EQ(d->julianDay(), c.jdn);
+        if (!c.null) {
+            EXPECT_EQ(d->toText(), c.text);
+            EXPECT_EQ(Date::fromJulianDay(c.jdn), *d);
+        }
+    }
+    EXPECT_LT(Date(), Date(1, 1, 1));
+    EXPECT_EQ(Date(2024, 2, 28).addDays(2), Date(2024, 3, 1));
+    EXPECT_EQ(Date().toText(), "        ");
+}
+
+TEST(Codec, FormatsNumbersRightAlignedOrRefuses)
+{
+    struct Case
+    {
+        double value;
+        int width;
+        int decimals;
+        const char *stored; // nullptr: refused
+    };
+    const Case cases[] = {
+        { 1234.5, 10, 2, "   1234.50" },
+        { -0.75, 10, 2, "     -0.75" },
+        { 0.0, 5, 2, " 0.00" },
+        { -0.001, 6, 2, "  0.00" }, // rounds to zero: no "-0.00"
+        { 12345.678, 8, 2, "12345.68" },
+        { 123456.7, 8, 2, nullptr }, // needs 9
+        { -99999.99, 8, 2, nullptr },
+        { 99999999, 8, 0, "99999999" },
+        { 100000000, 8, 0, nullptr },
+        { 1e300, 20, 2, nullptr },
+        { std::numeric_limits<double>::quiet_NaN(), 10, 2, nullptr },
+        { std::numeric_limits<double>::infinity(), 10, 0, nullptr },
+        { 7, 1, 0, "7" },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.value);
+        std::string out(static_cast<std::size_t>(c.width), 'x');
+        const bool ok = codec::formatNumber(c.value, c.decimals, out);
+        EXPECT_EQ(ok, c.stored != nullptr);
+        if (c.stored)
+            EXPECT_EQ(out, c.stored);
+        else
+            EXPECT_EQ(out, std::string(static_cast<std::size_t>(c.width), 'x')); // untouched
+    }
+}
+
+TEST(Codec, ParsesStoredValuesOfOtherWriters)
+{
+    EXPECT_EQ(codec::parseNumber("   1234.50"), 1234.5);
+    EXPECT_EQ(codec::parseNumber("     -0.75"), -0.75);
+    EXPECT_EQ(codec::parseNumber("       .5 "), 0.5);
+    EXPECT_EQ(codec::parseNumber("  12"), 12.0);
+    EXPECT_EQ(codec::parseNumber("+3"), 3.0);
+    EXPECT_EQ(codec::parseNumber("          "), std::nullopt);
+    EXPECT_EQ(codec::parseNumber("  1,5"), std::nullopt);
+    EXPECT_EQ(codec::parseNumber("*****"), std::nullopt);
+
+    EXPECT_EQ(codec::parseLogical("T"), true);
+    EXPECT_EQ(codec::parseLogical("y"), true);
+    EXPECT_EQ(codec::parseLogical("n"), false);
+    EXPECT_EQ(codec::parseLogical("?"), std::nullopt);
+    EXPECT_EQ(codec::parseLogical(" "), std::nullopt);
+
+    EXPECT_EQ(codec::parseMemoBlock("         1"), 1u);
+    EXPECT_EQ(codec::parseMemoBlock("0000000017"), 17u);
+    EXPECT_EQ(codec::parseMemoBlock("          "), 0u);
+    EXPECT_EQ(codec::parseMemoBlock("    12abc "), std::nullopt);
+    EXPECT_EQ(codec::parseMemoBlock("99999999999"), std::nullopt); // beyond 32 bits
+}
