@@ -28,8 +28,8 @@ Cursor::Cursor(Table &table)
     , m_buffer(table.layout().recordLength(), ' ')
     , m_pendingMemos(table.layout().fieldCount())
 {
-    ++m_table->m_cursorCount;
     first();
+    ++m_table->m_cursorCount; // after first(), which may throw: then there is no cursor to count
 }
 
 Cursor::~Cursor()
