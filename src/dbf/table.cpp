@@ -140,7 +140,6 @@ std::unique_ptr<Table> Table::open(const std::filesystem::path &path, OpenMode m
             kOpenLock, 1, exclusive ? File::LockKind::Exclusive : File::LockKind::Shared))
         throw TableBusy(path.filename().string());
 
-    const std::uint64_t fileSize = t->m_dbf.size();
     std::uint8_t fixed[DbfHeader::kFileHeaderSize] = {};
     const std::size_t got = t->m_dbf.readAt(0, fixed, sizeof fixed);
     std::size_t headerLength =
@@ -148,6 +147,9 @@ std::unique_ptr<Table> Table::open(const std::filesystem::path &path, OpenMode m
     std::vector<std::uint8_t> bytes(std::max(headerLength, got));
     const std::size_t read = t->m_dbf.readAt(0, bytes.data(), bytes.size());
     bytes.resize(read);
+    // The size is taken after the header: another program appending meanwhile writes its record
+    // before the count that shows it, so a count read first always fits the size read later.
+    const std::uint64_t fileSize = t->m_dbf.size();
     t->m_header = DbfHeader::parse(path, bytes, fileSize);
     t->m_knownCount = t->m_header.recordCount;
 

@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <functional>
 
 #include "dbf/cursor.h"
@@ -174,7 +175,8 @@ TEST_F(ProcessLock, AppendsOfTwoProgramsInterleaveWithoutLoss)
         int code = 0;
         try {
             code = appendMany("CHILD");
-        } catch (...) {
+        } catch (const std::exception &e) {
+            std::fprintf(stderr, "child: %s\n", e.what());
             code = 9;
         }
         _exit(code);
