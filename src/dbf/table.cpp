@@ -140,17 +140,26 @@ std::unique_ptr<Table> Table::open(const std::filesystem::path &path, OpenMode m
             kOpenLock, 1, exclusive ? File::LockKind::Exclusive : File::LockKind::Shared))
         throw TableBusy(path.filename().string());
 
-    std::uint8_t fixed[DbfHeader::kFileHeaderSize] = {};
-    const std::size_t got = t->m_dbf.readAt(0, fixed, sizeof fixed);
-    std::size_t headerLength =
-        got == sizeof fixed ? static_cast<std::size_t>(fixed[8] | (fixed[9] << 8)) : got;
-    std::vector<std::uint8_t> bytes(std::max(headerLength, got));
-    const std::size_t read = t->m_dbf.readAt(0, bytes.data(), bytes.size());
-    bytes.resize(read);
-    // The size is taken after the header: another program appending meanwhile writes its record
-    // before the count that shows it, so a count read first always fits the size read later.
-    const std::uint64_t fileSize = t->m_dbf.size();
-    t->m_header = DbfHeader::parse(path, bytes, fileSize);
+    // Read again when the header looks damaged: another program's header write may have been
+    // half done.
+    for (int attempt = 1;; ++attempt) {
+        std::uint8_t fixed[DbfHeader::kFileHeaderSize] = {};
+        const std::size_t got = t->m_dbf.readAt(0, fixed, sizeof fixed);
+        const std::size_t headerLength =
+            got == sizeof fixed ? static_cast<std::size_t>(fixed[8] | (fixed[9] << 8)) : got;
+        std::vector<std::uint8_t> bytes(std::max(headerLength, got));
+        bytes.resize(t->m_dbf.readAt(0, bytes.data(), bytes.size()));
+        // The size is taken after the header: an appending program writes its record before the
+        // count that shows it, so a count read first always fits the size read later.
+        const std::uint64_t fileSize = t->m_dbf.size();
+        try {
+            t->m_header = DbfHeader::parse(path, bytes, fileSize);
+            break;
+        } catch (const CorruptFile &) {
+            if (attempt == 3)
+                throw;
+        }
+    }
     t->m_knownCount = t->m_header.recordCount;
 
     if (t->m_header.layout.hasMemo()) {
@@ -181,19 +190,27 @@ std::uint64_t Table::recordOffset(RecNo recNo) const
 
 RecNo Table::recordCount() const
 {
-    std::uint8_t bytes[4];
-    if (m_dbf.readAt(4, bytes, sizeof bytes) != sizeof bytes)
-        throw CorruptFile(m_path, 4, "truncated table header");
-    const std::uint32_t count = u32(bytes);
-    if (count != m_knownCount) {
-        const std::uint64_t end = m_header.headerLength
-            + static_cast<std::uint64_t>(count) * m_header.layout.recordLength();
-        if (end > m_dbf.size())
-            throw CorruptFile(m_path, 4,
-                "record count " + std::to_string(count) + " runs past the end of the file");
+    // A read can meet another program's header write half done (the count bytes of an append),
+    // so a count that does not fit the file is read again before it is called damaged.
+    constexpr int kAttempts = 3;
+    for (int attempt = 1;; ++attempt) {
+        std::uint8_t bytes[4];
+        if (m_dbf.readAt(4, bytes, sizeof bytes) != sizeof bytes)
+            throw CorruptFile(m_path, 4, "truncated table header");
+        const std::uint32_t count = u32(bytes);
+        if (count != m_knownCount) {
+            const std::uint64_t end = m_header.headerLength
+                + static_cast<std::uint64_t>(count) * m_header.layout.recordLength();
+            if (end > m_dbf.size()) {
+                if (attempt < kAttempts)
+                    continue;
+                throw CorruptFile(m_path, 4,
+                    "record count " + std::to_string(count) + " runs past the end of the file");
+            }
+        }
+        m_knownCount = count;
+        return count;
     }
-    m_knownCount = count;
-    return count;
 }
 
 bool Table::hasRecord(RecNo recNo) const
