@@ -91,11 +91,11 @@ bool Cursor::fetch(RecNo recNo, std::uint8_t *out, bool sequential)
 
 bool Cursor::settle(RecNo found, bool forward)
 {
-    std::vector<std::uint8_t> image(m_buffer.size());
+    m_scratch.resize(m_buffer.size());
     while (found != 0) {
-        if (fetch(found, image.data(), true) && !isDeleted(image.data())) {
+        if (fetch(found, m_scratch.data(), true) && !isDeleted(m_scratch.data())) {
             m_recNo = found;
-            m_buffer.swap(image);
+            m_buffer.swap(m_scratch);
             return true;
         }
         found = forward ? m_order->next() : m_order->prior();

@@ -166,6 +166,7 @@ private:
     bool m_eof = true;
     std::vector<std::uint8_t> m_buffer; // current record
     std::vector<std::uint8_t> m_original; // the record as read under the lock (Edit)
+    std::vector<std::uint8_t> m_scratch; // the record being looked at while moving
     std::vector<std::optional<std::string>> m_pendingMemos; // per field; set in Edit/Insert
     RecordLock m_lock;
     // Read-ahead block for natural-order walks: records [m_blockFirst, m_blockFirst + m_blockCount)
