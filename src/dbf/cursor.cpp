@@ -1,6 +1,7 @@
 #include "dbf/cursor.h"
 
 #include <cassert>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 
@@ -13,6 +14,9 @@ namespace dbf {
 namespace {
 
 constexpr std::size_t kReadAheadBytes = 128 * 1024;
+// A read-ahead block serves one quick walk; a walk that pauses (a user stepping through rows)
+// reads the file again rather than show what another program has changed since.
+constexpr auto kReadAheadMaxAge = std::chrono::milliseconds(50);
 constexpr std::uint8_t kDeleted = '*';
 
 bool isDeleted(const std::uint8_t *image)
@@ -59,8 +63,8 @@ void Cursor::setEmpty()
 }
 
 // Reads record `recNo` into `out`. In natural order the records come from a read-ahead block
-// filled in the direction of travel; the block is dropped when this table writes and is never
-// used for more than one walk (any other move reads the file).
+// filled in the direction of travel; the block is dropped when this table writes, when it is
+// older than kReadAheadMaxAge, and at any move that is not a step of a walk.
 bool Cursor::fetch(RecNo recNo, std::uint8_t *out, bool sequential)
 {
     const std::size_t length = m_buffer.size();
@@ -68,7 +72,8 @@ bool Cursor::fetch(RecNo recNo, std::uint8_t *out, bool sequential)
         dropReadAhead();
         return m_table->readRecord(recNo, out);
     }
-    if (m_blockGeneration != m_table->writeGeneration())
+    const auto now = std::chrono::steady_clock::now();
+    if (m_blockGeneration != m_table->writeGeneration() || now - m_blockTime > kReadAheadMaxAge)
         dropReadAhead();
     if (m_blockCount == 0 || recNo < m_blockFirst || recNo >= m_blockFirst + m_blockCount) {
         const std::size_t perBlock = std::max<std::size_t>(1, kReadAheadBytes / length);
@@ -80,6 +85,7 @@ bool Cursor::fetch(RecNo recNo, std::uint8_t *out, bool sequential)
         m_blockFirst = start;
         m_blockCount = m_table->readRecords(start, perBlock, m_block.data());
         m_blockGeneration = m_table->writeGeneration();
+        m_blockTime = now;
         if (recNo < m_blockFirst || recNo >= m_blockFirst + m_blockCount) {
             dropReadAhead();
             return false;

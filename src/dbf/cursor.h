@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -174,6 +175,7 @@ private:
     RecNo m_blockFirst = 0;
     std::size_t m_blockCount = 0;
     std::uint64_t m_blockGeneration = 0;
+    std::chrono::steady_clock::time_point m_blockTime;
 };
 
 } // namespace dbf

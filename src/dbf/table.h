@@ -84,8 +84,9 @@ private:
 // cursors of one Table are kept apart by the Table's own list of held record locks.
 //
 // Caching: the header is re-read (record count, date) before each use that depends on it; a
-// record is read from the file each time it is asked for, except inside one sequential block
-// read (readRecords). Nothing cached is trusted across a gap where another program may write.
+// record is read from the file each time it is asked for, except that a cursor walking in record
+// order serves the next steps of a quick walk from one block read (readRecords), dropped after
+// 50 ms or any write of this Table. edit() and delete always re-read under the record lock.
 //
 // Invariants kept by every write (numbered for tests and the checker):
 //   T1: header length = 32 + 32 * fields + 1; record length = 1 + sum of field widths.

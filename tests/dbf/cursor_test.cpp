@@ -1,3 +1,6 @@
+#include <chrono>
+#include <thread>
+
 #include "dbf/cursor.h"
 #include "dbf/errors.h"
 #include "test_dir.h"
@@ -270,6 +273,21 @@ TEST_F(CursorTest, ReadAheadSeesAppendsAndWritesOfOthers)
     writer.first();
     writer.remove();
     EXPECT_EQ(walkForward(reader), (Codes{ "B", "C", "D" }));
+}
+
+TEST_F(CursorTest, APausedWalkSeesChangesMadeMeanwhile)
+{
+    fill({ "A", "B", "C" });
+    auto second = Table::open(m_dir / "C.DBF", OpenMode::Shared);
+    Cursor reader(*m_table), writer(*second);
+    ASSERT_TRUE(reader.first()); // reads records 1..3 ahead
+    writer.next();
+    writer.edit();
+    writer.setText("CODE", "NEW");
+    writer.post();
+    std::this_thread::sleep_for(std::chrono::milliseconds(120));
+    ASSERT_TRUE(reader.next());
+    EXPECT_EQ(reader.text("CODE"), "NEW");
 }
 
 TEST_F(CursorTest, RereadMovesOffARecordDeletedElsewhere)
