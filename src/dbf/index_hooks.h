@@ -46,6 +46,10 @@ public:
 
     // Table::flush(): pending index writes to disk.
     virtual void flush() = 0;
+
+    // Table::pack() rewrote the table: every record number changed and the deleted records are
+    // gone. Every tag must be rebuilt from the records. Called with the table held exclusively.
+    virtual void afterPack() { }
 };
 
 // Defined by the index layer (production_index_stub.cpp returns null until then). Requires:

@@ -177,6 +177,13 @@ public:
     // Save changes: the table's pending writes (DBF, DBT, index) reach the disk.
     void flush();
 
+    // Removes the deleted records and the memo space no record points at: the DBF and the DBT
+    // are written anew beside the old ones and then put in their place; the index hooks are
+    // told afterwards (IndexHooks::afterPack). Requires: the table is open exclusively (else
+    // throws TableBusy) and no record lock is held. Cursors of this table must move (first())
+    // afterwards. A throw before the files are exchanged leaves the table as it was.
+    void pack();
+
     // The index layer's hooks, null when the table has no production index open.
     IndexHooks *indexHooks() { return m_index.get(); }
     void attachIndex(std::unique_ptr<IndexHooks> hooks) { m_index = std::move(hooks); }
@@ -192,6 +199,7 @@ private:
     void placeMemos(
         std::uint8_t *newImage, const std::uint8_t *oldImage, std::span<const MemoUpdate> memos);
     void touchHeader(std::optional<RecNo> newCount);
+    void readHeader();
     std::uint64_t recordOffset(RecNo recNo) const;
 
     std::filesystem::path m_path;

@@ -234,3 +234,49 @@ TEST(Table, ConcurrentAppendersThroughTwoTablesNeverOverlap)
     EXPECT_EQ(bytes.size(), t1->headerLength() + 100u * t1->layout().recordLength() + 1);
     EXPECT_EQ(bytes.back(), 0x1A);
 }
+
+TEST(Table, PackDropsDeletedRecordsAndUnreferencedMemoSpace)
+{
+    TestDir dir;
+    Table::create(
+        dir / "K.DBF", { { "ID", FieldType::Numeric, 4, 0 }, { "NOTE", FieldType::Memo, 10, 0 } });
+    {
+        auto table = Table::open(dir / "K.DBF", OpenMode::Shared);
+        Cursor c(*table);
+        for (int i = 1; i <= 6; ++i) {
+            c.append();
+            c.setInteger("ID", i);
+            c.setMemo("NOTE", i % 2 ? std::string(1000, static_cast<char>('a' + i)) : "");
+            c.post();
+            if (i % 3 == 0)
+                c.remove(); // 3 and 6
+        }
+        c.first();
+        c.edit();
+        c.setMemo("NOTE", std::string(3000, 'x')); // moves: the old run becomes garbage
+        c.post();
+        EXPECT_THROW(table->pack(), TableBusy); // shared
+    }
+    const auto memoBefore = std::filesystem::file_size(dir / "K.DBT");
+    auto table = Table::open(dir / "K.DBF", OpenMode::Exclusive);
+    table->pack();
+    EXPECT_EQ(table->recordCount(), 4u);
+    EXPECT_FALSE(std::filesystem::exists(dir / "K.DBF.pack"));
+    // Live memos: 3000 bytes (6 blocks) and 1000 bytes (2 blocks), after the header block.
+    EXPECT_EQ(std::filesystem::file_size(dir / "K.DBT"), (1 + 6 + 2) * 512u);
+    EXPECT_LT(std::filesystem::file_size(dir / "K.DBT"), memoBefore);
+    EXPECT_EQ(std::filesystem::file_size(dir / "K.DBF"),
+        table->headerLength() + 4u * table->layout().recordLength() + 1);
+    Cursor c(*table);
+    const std::pair<int, std::string> expected[] = { { 1, std::string(3000, 'x') }, { 2, "" },
+        { 4, "" }, { 5, std::string(1000, 'f') } };
+    for (const auto &[id, note] : expected) {
+        SCOPED_TRACE(id);
+        EXPECT_EQ(c.integer("ID"), id);
+        EXPECT_EQ(c.memo("NOTE"), note);
+        c.next();
+    }
+    EXPECT_TRUE(c.eof());
+    // Still held exclusively after the files were exchanged.
+    EXPECT_THROW(Table::open(dir / "K.DBF", OpenMode::Shared), TableBusy);
+}
