@@ -1,0 +1,51 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace store {
+
+// What a start-up check did, in the order it did it. File names are the canonical upper-case
+// names ("TWSLIP.DBF"); tags are written TABLE.Tag ("TWSLIP.SL_CDate").
+struct StartupReport
+{
+    std::vector<std::string> restoredFiles; // tables and memo files copied from templates
+    std::vector<std::string> staleIndexFiles; // index files of restored tables, removed
+    std::vector<std::string> rebuiltIndexFiles; // index files built from scratch
+    std::vector<std::string> addedTags; // every tag added, rebuilds and repair alike
+    bool slipDateTagRepaired = false;
+};
+
+// The file checks that run once at program start, before any table is opened, on the data
+// directory given (empty: the current directory):
+//
+//   restoreMissingFiles()   each missing table file, in the fixed order TWCLIENT TWSLIP TWACT
+//                           TWPROJCT TWEMPLOY TWSETUP TWTRACK TWPMT TWINVOIC TWEMPMS MENU, is
+//                           copied from its .~DB template; then each missing memo file
+//                           (TWCLIENT TWSLIP TWSETUP) from its .~DT template. Files that exist
+//                           are never touched, even when empty or damaged.
+//
+// A table restored from its template starts without records; an index file left over from the
+// table it replaces would describe records that are gone, so it is removed (reported in
+// staleIndexFiles).
+//
+// Failures: a file missing together with its template or an unwritable file throw StoreError
+// naming the file; the program reports it and ends. Steps already done stay done, so the next start
+// carries on where this one stopped.
+class StartupCheck
+{
+public:
+    explicit StartupCheck(std::filesystem::path dataDirectory);
+
+    const std::filesystem::path &dataDirectory() const { return m_directory; }
+    const StartupReport &report() const { return m_report; }
+
+    void restoreMissingFiles();
+
+private:
+    std::filesystem::path m_directory;
+    StartupReport m_report;
+};
+
+} // namespace store
