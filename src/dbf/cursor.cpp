@@ -44,10 +44,17 @@ Cursor::~Cursor()
 
 void Cursor::setOrder(std::unique_ptr<RecordOrder> order)
 {
-    assert(m_state == State::Browse);
+    requireBrowse();
     m_order = order ? std::move(order) : std::make_unique<NaturalOrder>(*m_table);
     dropReadAhead();
     first();
+}
+
+void Cursor::requireBrowse() const
+{
+    if (m_state != State::Browse)
+        throw Error("The record of " + m_table->name()
+            + " is being edited: post or cancel it before moving.");
 }
 
 void Cursor::dropReadAhead()
@@ -111,7 +118,7 @@ bool Cursor::settle(RecNo found, bool forward)
 
 bool Cursor::first()
 {
-    assert(m_state == State::Browse);
+    requireBrowse();
     dropReadAhead();
     if (!settle(m_order->first(), true)) {
         setEmpty();
@@ -124,7 +131,7 @@ bool Cursor::first()
 
 bool Cursor::last()
 {
-    assert(m_state == State::Browse);
+    requireBrowse();
     dropReadAhead();
     if (!settle(m_order->last(), false)) {
         setEmpty();
@@ -137,7 +144,7 @@ bool Cursor::last()
 
 bool Cursor::next()
 {
-    assert(m_state == State::Browse);
+    requireBrowse();
     if (m_recNo == 0) {
         const bool found = first();
         m_bof = !found;
@@ -155,7 +162,7 @@ bool Cursor::next()
 
 bool Cursor::prior()
 {
-    assert(m_state == State::Browse);
+    requireBrowse();
     if (m_recNo == 0) {
         const bool found = last();
         m_bof = !found;
@@ -173,7 +180,7 @@ bool Cursor::prior()
 
 bool Cursor::syncToOrder()
 {
-    assert(m_state == State::Browse);
+    requireBrowse();
     dropReadAhead();
     if (settle(m_order->current(), true)) {
         m_bof = m_eof = false;
@@ -187,7 +194,7 @@ bool Cursor::syncToOrder()
 
 bool Cursor::gotoBookmark(const Bookmark &bookmark)
 {
-    assert(m_state == State::Browse);
+    requireBrowse();
     if (bookmark.recNo == 0)
         return false;
     std::vector<std::uint8_t> image(m_buffer.size());
@@ -203,7 +210,7 @@ bool Cursor::gotoBookmark(const Bookmark &bookmark)
 
 void Cursor::reread()
 {
-    assert(m_state == State::Browse);
+    requireBrowse();
     dropReadAhead();
     if (m_recNo == 0) {
         first();
@@ -235,7 +242,7 @@ std::size_t Cursor::recordCount() const
 
 void Cursor::append()
 {
-    assert(m_state == State::Browse);
+    requireBrowse();
     m_original = m_buffer; // the record to show again on cancel
     std::memset(m_buffer.data(), ' ', m_buffer.size());
     for (auto &m : m_pendingMemos)

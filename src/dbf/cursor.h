@@ -32,10 +32,10 @@ struct Bookmark
 //     |                                                 [releases the lock]
 //     +-------- append() ----------> Insert ---post()/cancel()--> Browse
 //                                      (blank buffer, nothing in the file until post)
-// A throwing edit() leaves the cursor in Browse, unchanged. A throwing post() (KeyViolation,
-// IoError, a number that does not fit) leaves the cursor in Edit or Insert with its buffer, so
-// the caller may correct and post again or cancel. Navigation in Edit or Insert is a programmer
-// error (assert): post or cancel first.
+// A throwing edit() leaves the cursor in Browse, unchanged (except when the record was deleted
+// by another program meanwhile: then it moves as reread() does). A throwing post() (KeyViolation,
+// IoError) leaves the cursor in Edit or Insert with its buffer, so the caller may correct and
+// post again or cancel. Moving in Edit or Insert throws Error: post or cancel first.
 //
 // Position: the cursor stands on one visible record or on none (empty table or order). bof() is
 // true after first() or after a prior() that found nothing before; eof() after last() or after a
@@ -70,7 +70,7 @@ public:
     State state() const { return m_state; }
 
     // Order: null restores natural order. The cursor moves to the first record of the new order.
-    // Requires: Browse.
+    // Requires: Browse (else throws Error).
     void setOrder(std::unique_ptr<RecordOrder> order);
     RecordOrder &order() { return *m_order; }
     // After the order was positioned from outside (a key search), loads the record it stands on,
@@ -158,6 +158,7 @@ private:
     void setEmpty();
     char *fieldBytes(std::size_t field);
     void requireWritable(std::size_t field) const;
+    void requireBrowse() const;
 
     Table *m_table;
     std::unique_ptr<RecordOrder> m_order;

@@ -194,6 +194,8 @@ TEST_F(CursorTest, CancelRestoresAndPostWritesOnlyAtPost)
     c.edit();
     c.setText("CODE", "X");
     c.setMemo("NOTE", "draft");
+    EXPECT_THROW(c.next(), Error); // moving would lose the edit
+    EXPECT_EQ(c.text("CODE"), "X");
     other.reread();
     EXPECT_EQ(other.text("CODE"), "A"); // the file holds the old value until post
     c.cancel();
