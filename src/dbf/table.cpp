@@ -3,6 +3,7 @@
 #include <cassert>
 #include <chrono>
 #include <cstring>
+#include <ctime>
 #include <thread>
 
 #include "dbf/errors.h"
@@ -225,8 +226,21 @@ bool Table::hasRecord(RecNo recNo) const
     return recNo <= m_knownCount || recNo <= recordCount();
 }
 
+// The count is kept while the record count, this Table's writes and the file's modification time
+// all stay the same. The time is only trusted when the file had been quiet for a while before
+// the scan: a write landing in the same clock tick as the scan could otherwise keep the time.
 std::size_t Table::liveRecordCount() const
 {
+    constexpr std::int64_t kQuietNs = 50'000'000;
+    const RecNo count = recordCount();
+    const std::int64_t modified = m_dbf.modificationTimeNs();
+    if (m_liveCache.valid && m_liveCache.count == count && m_liveCache.modified == modified
+        && m_liveCache.generation == m_writeGeneration)
+        return m_liveCache.live;
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const std::int64_t scanStart =
+        static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
     const std::uint32_t length = m_header.layout.recordLength();
     const std::size_t perBlock = std::max<std::size_t>(1, kScanBlockBytes / length);
     std::vector<std::uint8_t> block(perBlock * length);
@@ -241,6 +255,7 @@ std::size_t Table::liveRecordCount() const
             break;
         at += static_cast<RecNo>(n);
     }
+    m_liveCache = { scanStart - modified > kQuietNs, count, modified, m_writeGeneration, live };
     return live;
 }
 

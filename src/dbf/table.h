@@ -139,7 +139,8 @@ public:
     // count seen last. While this Table is open no other program can shrink the table (that
     // needs an exclusive open), so a count once seen stays valid.
     bool hasRecord(RecNo recNo) const;
-    // Records not marked deleted (reads every deletion mark, in large blocks).
+    // Records not marked deleted. Reads every deletion mark in large blocks, unless neither this
+    // Table nor (by the file's modification time) another program wrote since the last count.
     std::size_t liveRecordCount() const;
     // Header date of the last update, re-read.
     Date lastUpdate() const;
@@ -211,6 +212,15 @@ private:
     std::set<RecNo> m_lockedRecords; // record locks held by this Table's cursors
     std::uint64_t m_writeGeneration = 0;
     mutable RecNo m_knownCount = 0; // record count read last from the header
+    struct LiveCount
+    {
+        bool valid = false;
+        RecNo count = 0; // physical count at the scan
+        std::int64_t modified = 0; // file modification time at the scan
+        std::uint64_t generation = 0;
+        std::size_t live = 0;
+    };
+    mutable LiveCount m_liveCache; // last liveRecordCount() scan
     Date m_dateWritten; // header date this Table wrote last
     int m_cursorCount = 0; // live cursors borrowing this Table (checked on close)
     friend class Cursor;

@@ -292,6 +292,24 @@ TEST_F(CursorTest, APausedWalkSeesChangesMadeMeanwhile)
     EXPECT_EQ(reader.text("CODE"), "NEW");
 }
 
+TEST_F(CursorTest, LiveCountFollowsDeletesAndAppendsOfOthers)
+{
+    fill({ "A", "B", "C" });
+    auto second = Table::open(m_dir / "C.DBF", OpenMode::Shared);
+    Cursor reader(*m_table), writer(*second);
+    for (int round = 0; round < 2; ++round) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(80)); // a quiet file: count kept
+        EXPECT_EQ(reader.recordCount(), 3u - round);
+        EXPECT_EQ(reader.recordCount(), 3u - round);
+        writer.first();
+        writer.remove(); // same record count, only a deletion mark changes
+    }
+    EXPECT_EQ(reader.recordCount(), 1u);
+    writer.append();
+    writer.post();
+    EXPECT_EQ(reader.recordCount(), 2u);
+}
+
 TEST_F(CursorTest, RereadMovesOffARecordDeletedElsewhere)
 {
     fill({ "A", "B", "C" });
