@@ -146,4 +146,15 @@ TEST_F(StartupFiles, ProductionFlagIsClearedInPlace)
     EXPECT_THROW(store::clearProductionIndexFlag(dir() / "NONE.DBF"), dbf::IoError);
 }
 
+TEST_F(StartupFiles, TemplateCopyNeverReplacesAFileThatAppearedMeanwhile)
+{
+    std::ofstream(dir() / "TWACT.DBF") << "another program's copy";
+    EXPECT_FALSE(store::copyNewFile(dir() / "TWSLIP.~DB", dir() / "TWACT.DBF"));
+    EXPECT_EQ(size("TWACT.DBF"), 22u);
+    EXPECT_TRUE(store::copyNewFile(dir() / "TWSLIP.~DB", dir() / "COPY.DBF"));
+    EXPECT_EQ(size("COPY.DBF"), size("TWSLIP.~DB"));
+    for (const auto &entry : fs::directory_iterator(dir()))
+        EXPECT_EQ(entry.path().filename().string().find(".part"), std::string::npos);
+}
+
 } // namespace
