@@ -1,0 +1,89 @@
+#include "ui/db_number_edit.h"
+
+#include <QRegularExpressionValidator>
+
+namespace ui {
+
+DbNumberEdit::DbNumberEdit(QWidget *parent, DisplayFormat format)
+    : QLineEdit(parent)
+    , m_link(new FieldLink(this))
+    , m_format(format)
+{
+    setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_link->show = [this] { showValue(); };
+    m_link->take = [this] { commit(); };
+    connect(this, &QLineEdit::textEdited, this, [this] {
+        const QString typed = text();
+        const int at = cursorPosition();
+        if (!m_link->beginEdit())
+            return;
+        // Starting the edit re-reads the record under its lock and shows it; keep the typing.
+        setText(typed);
+        setCursorPosition(at);
+        m_dirty = true;
+    });
+    connect(this, &QLineEdit::returnPressed, this, &DbNumberEdit::commit);
+}
+
+void DbNumberEdit::bind(Dataset *dataset, const QString &field)
+{
+    m_link->bind(dataset, field);
+    if (m_link->isBound()) {
+        const dbf::FieldDef &f = m_link->fieldDef();
+        const QString pattern = f.decimals > 0
+            ? QStringLiteral("-?\\d{0,%1}(\\.\\d{0,%2})?").arg(f.width).arg(f.decimals)
+            : QStringLiteral("-?\\d{0,%1}").arg(f.width);
+        setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), this));
+    }
+}
+
+QString DbNumberEdit::plainText() const
+{
+    const QVariant v = m_link->value();
+    if (v.isNull() || !m_link->isBound())
+        return {};
+    return QString::number(v.toDouble(), 'f', m_link->fieldDef().decimals);
+}
+
+void DbNumberEdit::showValue()
+{
+    m_dirty = false;
+    if (!m_link->isBound()) {
+        setText({});
+        return;
+    }
+    if (hasFocus() || m_format == DisplayFormat::Default)
+        setText(plainText());
+    else
+        setText(ui::displayText(m_link->value(), m_link->fieldDef(), m_format));
+}
+
+void DbNumberEdit::commit()
+{
+    if (!m_dirty)
+        return;
+    m_dirty = false;
+    const QString t = text().trimmed();
+    bool ok = false;
+    const double v = t.toDouble(&ok);
+    if (t.isEmpty() || t == QStringLiteral("-"))
+        m_link->write(QVariant());
+    else if (ok)
+        m_link->write(v);
+}
+
+void DbNumberEdit::focusInEvent(QFocusEvent *event)
+{
+    QLineEdit::focusInEvent(event);
+    if (m_format != DisplayFormat::Default && !m_dirty)
+        setText(plainText());
+}
+
+void DbNumberEdit::focusOutEvent(QFocusEvent *event)
+{
+    commit();
+    QLineEdit::focusOutEvent(event);
+    showValue();
+}
+
+} // namespace ui
