@@ -1,0 +1,91 @@
+#include "ui/db_grid.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+
+#include "ui/action.h"
+
+namespace ui {
+
+DbGrid::DbGrid(QWidget *parent)
+    : QTableView(parent)
+{
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setAlternatingRowColors(false);
+    verticalHeader()->hide();
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    horizontalHeader()->setHighlightSections(false);
+    connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
+        if (!index.isValid())
+            return;
+        rowChosen(index);
+        emit rowActivated(index.row());
+    });
+}
+
+void DbGrid::bind(Dataset *dataset, const QList<GridColumn> &columns)
+{
+    delete m_model;
+    m_model = new DatasetTableModel(dataset, columns, this);
+    setModel(m_model);
+    const int charWidth = fontMetrics().averageCharWidth();
+    for (int i = 0; i < columns.size(); ++i)
+        setColumnWidth(i, columns[i].width * charWidth + 12);
+    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+        [this](const QModelIndex &current) {
+            if (!m_following)
+                rowChosen(current);
+        });
+    connect(dataset, &Dataset::recordChanged, this, &DbGrid::showCurrent);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &DbGrid::showCurrent);
+    showCurrent();
+}
+
+void DbGrid::showCurrent()
+{
+    if (!m_model)
+        return;
+    const int row = m_model->currentRow();
+    m_following = true;
+    if (row < 0) {
+        selectionModel()->clear();
+    } else {
+        const QModelIndex at = m_model->index(row, std::max(0, currentIndex().column()));
+        selectionModel()->setCurrentIndex(
+            at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        scrollTo(at);
+    }
+    m_following = false;
+}
+
+void DbGrid::rowChosen(const QModelIndex &current)
+{
+    if (!m_model || !current.isValid())
+        return;
+    if (m_model->currentRow() == current.row())
+        return;
+    const auto move = [&] { m_model->moveDatasetTo(current.row()); };
+    if (m_messages) {
+        runAction(*m_messages, move);
+    } else {
+        try {
+            move();
+        } catch (const std::exception &) {
+        }
+    }
+    showCurrent();
+}
+
+void DbGrid::keyPressEvent(QKeyEvent *event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        && currentIndex().isValid()) {
+        emit rowActivated(currentIndex().row());
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+} // namespace ui

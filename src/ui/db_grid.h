@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QTableView>
+
+#include "ui/dataset_table_model.h"
+
+namespace ui {
+
+class Messages;
+
+// A read-only grid over a dataset: whole rows are chosen, one at a time. Choosing a row moves
+// the dataset to that record; the dataset moving elsewhere moves the selection. A double-click
+// moves the dataset first and then sends rowActivated, as does Return.
+class DbGrid : public QTableView
+{
+    Q_OBJECT
+public:
+    explicit DbGrid(QWidget *parent = nullptr);
+    // Builds the model; column widths are in characters of the grid's font.
+    void bind(Dataset *dataset, const QList<GridColumn> &columns);
+    DatasetTableModel *gridModel() const { return m_model; }
+    // Selects the row of the dataset's current record.
+    void showCurrent();
+    // Where a refused move (the dataset could not post its pending edit) is reported; without
+    // it the grid just shows the dataset's row again.
+    void setMessages(Messages *messages) { m_messages = messages; }
+
+signals:
+    void rowActivated(int row);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void rowChosen(const QModelIndex &current);
+
+    DatasetTableModel *m_model = nullptr;
+    Messages *m_messages = nullptr;
+    bool m_following = false;
+};
+
+} // namespace ui
