@@ -31,8 +31,10 @@ void DbGrid::bind(Dataset *dataset, const QList<GridColumn> &columns)
     m_model = new DatasetTableModel(dataset, columns, this);
     setModel(m_model);
     const int charWidth = fontMetrics().averageCharWidth();
-    for (int i = 0; i < columns.size(); ++i)
-        setColumnWidth(i, columns[i].width * charWidth + 12);
+    for (int i = 0; i < columns.size(); ++i) {
+        const int title = fontMetrics().horizontalAdvance(columns[i].title) + 8;
+        setColumnWidth(i, std::max(columns[i].width * charWidth, title) + 12);
+    }
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
         [this](const QModelIndex &current) {
             if (!m_following)
