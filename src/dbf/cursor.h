@@ -77,6 +77,29 @@ public:
     // moving forward over deleted records. Returns false (eof) when none is left.
     bool syncToOrder();
 
+    // Tag order. setTag: the cursor follows tag `name` (without regard to case; empty: record
+    // order) and goes to its first record; Error when the table has no such tag. Keys are the
+    // tag's stored bytes: makeKey() builds them from values, one per key part, each padded with
+    // blanks to its width (numbers and YYYYMMDD dates for numeric and date tags); fewer values
+    // than parts make a partial key that matches every key beginning with it.
+    // setRange: only records whose key lies in [low, high] are visible; goes to the first.
+    // cancelRange keeps the current record. findKey moves to the first record with the key and
+    // returns true, or returns false without moving; findNearest moves to the first record with
+    // a key at or after it (false and on the last record when there is none). All require a
+    // tag order (else Error) and Browse.
+    void setTag(std::string_view name);
+    std::string tag() const;
+    std::string makeKey(const std::vector<std::string> &values);
+    void setRange(std::string_view low, std::string_view high);
+    void cancelRange();
+    bool hasRange() const;
+    bool findKey(std::string_view key);
+    bool findNearest(std::string_view key);
+    // Master link: shows only the records whose key equals the value of field `masterField` of
+    // `master`'s current record (the stored field, blank-padded). Call again whenever the
+    // master moves; a master without a record shows nothing.
+    void followMaster(const Cursor &master, std::size_t masterField);
+
     // Navigation; each returns whether the cursor now stands on a (different) record as asked.
     bool first();
     bool last();
@@ -151,6 +174,7 @@ public:
     const std::uint8_t *image() const { return m_buffer.data(); }
 
 private:
+    class TagOrder &tagOrder();
     bool load(RecNo recNo);
     bool settle(RecNo found, bool forward);
     bool fetch(RecNo recNo, std::uint8_t *out, bool sequential);

@@ -15,8 +15,6 @@ class Table;
 //  - Table::open() calls openProductionIndex() when header byte 28 says a production index
 //    belongs to the table. It returns the object that keeps the table's tags in step (or null
 //    when there is none); the Table owns it and calls it around every record write.
-//    production_index_stub.cpp defines the function as "no index" until the index layer
-//    replaces that file with its own definition.
 //  - A Cursor walks a RecordOrder. Natural order (record number order) is the default; a tag
 //    order, optionally restricted to a key range, is another RecordOrder handed to
 //    Cursor::setOrder().
@@ -44,6 +42,10 @@ public:
     virtual void afterWrite(
         RecNo recNo, const std::uint8_t *oldImage, const std::uint8_t *newImage) = 0;
 
+    // The write announced by beforeWrite() failed after it (memo or record I/O): afterWrite()
+    // will not come. Releases what beforeWrite() took.
+    virtual void abandonWrite() noexcept { }
+
     // Table::flush(): pending index writes to disk.
     virtual void flush() = 0;
 
@@ -52,8 +54,9 @@ public:
     virtual void afterPack() { }
 };
 
-// Defined by the index layer (production_index_stub.cpp returns null until then). Requires:
-// the table's header and layout are read. Throws like Table::open on a damaged index file.
+// Defined by the index layer (mdx_index.cpp). Returns null when the index file is missing (the
+// table then works without tags until they are added again). Requires: the table's header and
+// layout are read. Throws like Table::open on a damaged index file.
 std::unique_ptr<IndexHooks> openProductionIndex(Table &table);
 
 // An order in which a Cursor visits record numbers, holding its own position. Implementations

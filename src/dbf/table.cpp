@@ -390,10 +390,16 @@ void Table::writeRecord(RecNo recNo, const std::uint8_t *oldImage, std::uint8_t 
             m_path.filename().string() + ": record " + std::to_string(recNo) + " does not exist.");
     if (m_index)
         m_index->beforeWrite(recNo, oldImage, newImage);
-    placeMemos(newImage, oldImage, memos);
-    m_dbf.writeAt(recordOffset(recNo), newImage, m_header.layout.recordLength());
-    ++m_writeGeneration;
-    touchHeader(std::nullopt);
+    try {
+        placeMemos(newImage, oldImage, memos);
+        m_dbf.writeAt(recordOffset(recNo), newImage, m_header.layout.recordLength());
+        ++m_writeGeneration;
+        touchHeader(std::nullopt);
+    } catch (...) {
+        if (m_index)
+            m_index->abandonWrite();
+        throw;
+    }
     if (m_index)
         m_index->afterWrite(recNo, oldImage, newImage);
 }
@@ -423,13 +429,19 @@ RecNo Table::appendRecord(std::uint8_t *newImage, std::span<const MemoUpdate> me
     const RecNo recNo = recordCount() + 1;
     if (m_index)
         m_index->beforeWrite(recNo, nullptr, newImage);
-    placeMemos(newImage, nullptr, memos);
-    const std::uint32_t length = m_header.layout.recordLength();
-    std::vector<std::uint8_t> bytes(newImage, newImage + length);
-    bytes.push_back(DbfHeader::kEndOfFile);
-    m_dbf.writeAt(recordOffset(recNo), bytes.data(), bytes.size());
-    ++m_writeGeneration;
-    touchHeader(recNo);
+    try {
+        placeMemos(newImage, nullptr, memos);
+        const std::uint32_t length = m_header.layout.recordLength();
+        std::vector<std::uint8_t> bytes(newImage, newImage + length);
+        bytes.push_back(DbfHeader::kEndOfFile);
+        m_dbf.writeAt(recordOffset(recNo), bytes.data(), bytes.size());
+        ++m_writeGeneration;
+        touchHeader(recNo);
+    } catch (...) {
+        if (m_index)
+            m_index->abandonWrite();
+        throw;
+    }
     if (m_index)
         m_index->afterWrite(recNo, nullptr, newImage);
     return recNo;

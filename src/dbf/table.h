@@ -38,6 +38,25 @@ struct MemoUpdate
 
 class Table;
 
+// Options of a new index tag. `primary` and `expression` are accepted as callers pass them; a
+// dBASE IV index has no primary tags, and whether a key is an expression follows from its text.
+struct TagOptions
+{
+    bool unique = false;
+    bool primary = false;
+    bool expression = false;
+};
+
+// One tag of a table's production index as the tag list reports it.
+struct TagInfo
+{
+    std::string name; // upper case
+    std::string expression; // exactly as it was given when the tag was added
+    bool unique = false;
+    char keyType = 'C'; // C, N or D
+    std::uint16_t keyLength = 0;
+};
+
 // A record lock held by this program. Move-only; the destructor releases it. Never outlives its
 // Table.
 class RecordLock
@@ -184,6 +203,19 @@ public:
     // throws TableBusy) and no record lock is held. Cursors of this table must move (first())
     // afterwards. A throw before the files are exchanged leaves the table as it was.
     void pack();
+
+    // Adds an index tag built from the records; the first tag creates the production index file
+    // (NAME.MDX) and sets the production flag (header byte 28), a tag on one field alone also
+    // the field's flag (descriptor byte 31). A tag of the same name is replaced. Requires: the
+    // table open exclusively (else TableBusy). Throws Error on a bad name or key expression.
+    void addTag(std::string_view name, std::string_view expression, const TagOptions &options = {});
+    // Every tag of the production index in file order; empty without one.
+    std::vector<TagInfo> tags();
+    // Builds every tag anew from the records (exclusive table, else TableBusy). Without an
+    // index file nothing happens.
+    void reindex();
+    // The production index file beside the table (whether or not it exists).
+    std::filesystem::path indexPath() const;
 
     // The index layer's hooks, null when the table has no production index open.
     IndexHooks *indexHooks() { return m_index.get(); }

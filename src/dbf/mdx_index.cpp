@@ -1,0 +1,306 @@
+#include "dbf/mdx_index.h"
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+
+#include "dbf/btree.h"
+#include "dbf/errors.h"
+#include "dbf/table.h"
+
+namespace dbf {
+
+namespace {
+
+constexpr std::uint8_t kDeletedMark = '*';
+constexpr std::size_t kReadBlock = 1024; // records per read while collecting keys
+
+bool live(const std::uint8_t *image)
+{
+    return image != nullptr && image[0] != kDeletedMark;
+}
+
+MdxFile::Tag tagFor(const TagDefinition &d, const KeyExpression &e)
+{
+    MdxFile::Tag t;
+    t.name = d.name;
+    for (char &c : t.name)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    t.expression = d.expression;
+    t.type = e.type();
+    t.keyLength = static_cast<std::uint16_t>(e.keyLength());
+    t.itemLength = static_cast<std::uint16_t>((e.keyLength() + 4 + 3) / 4 * 4);
+    t.maxKeys = static_cast<std::uint16_t>((MdxFile::kBlockSize - 12) / t.itemLength);
+    t.unique = d.unique;
+    t.singleField = e.singleField() >= 0;
+    return t;
+}
+
+// Builds one tag at the end of `file` (header block first, then the tree) and registers it.
+void buildTag(MdxFile &file, const TagDefinition &d, const KeyExpression &e, const SortedKeys &k)
+{
+    MdxFile::Tag t = tagFor(d, e);
+    t.headerPage = file.allocateBlock();
+    t.root = BTree::build(file, t, k.keys, k.recNos);
+    file.addTag(std::move(t));
+}
+
+} // namespace
+
+std::vector<SortedKeys> collectKeys(Table &table,
+    const std::vector<const KeyExpression *> &expressions, const std::vector<bool> &unique)
+{
+    const std::size_t tags = expressions.size();
+    std::vector<SortedKeys> raw(tags);
+    const std::size_t length = table.layout().recordLength();
+    std::vector<std::uint8_t> block(length * kReadBlock);
+    const RecNo count = table.recordCount();
+    for (RecNo first = 1; first <= count;) {
+        const std::size_t got = table.readRecords(first, kReadBlock, block.data());
+        if (got == 0)
+            break;
+        for (std::size_t i = 0; i < got; ++i) {
+            const std::uint8_t *image = block.data() + i * length;
+            if (!live(image))
+                continue;
+            for (std::size_t t = 0; t < tags; ++t) {
+                const std::size_t kl = expressions[t]->keyLength();
+                auto &keys = raw[t].keys;
+                keys.resize(keys.size() + kl);
+                expressions[t]->evaluate(image, keys.data() + keys.size() - kl);
+                raw[t].recNos.push_back(first + static_cast<RecNo>(i));
+            }
+        }
+        first += static_cast<RecNo>(got);
+    }
+    std::vector<SortedKeys> sorted(tags);
+    for (std::size_t t = 0; t < tags; ++t) {
+        const KeyType type = expressions[t]->type();
+        const std::size_t kl = expressions[t]->keyLength();
+        const auto &in = raw[t];
+        std::vector<std::uint32_t> order(in.recNos.size());
+        std::iota(order.begin(), order.end(), 0u);
+        std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+            const int c = compareKeys(type, in.keys.data() + a * kl, in.keys.data() + b * kl, kl);
+            return c != 0 ? c < 0 : in.recNos[a] < in.recNos[b];
+        });
+        auto &out = sorted[t];
+        out.keys.reserve(in.keys.size());
+        out.recNos.reserve(in.recNos.size());
+        for (std::uint32_t i : order) {
+            const std::uint8_t *key = in.keys.data() + i * kl;
+            if (unique[t] && !out.recNos.empty()
+                && compareKeys(type, out.keys.data() + out.keys.size() - kl, key, kl) == 0)
+                continue;
+            out.keys.insert(out.keys.end(), key, key + kl);
+            out.recNos.push_back(in.recNos[i]);
+        }
+        raw[t] = {};
+    }
+    return sorted;
+}
+
+MdxIndex::MdxIndex(Table &table, std::unique_ptr<MdxFile> file)
+    : m_table(table)
+    , m_file(std::move(file))
+{
+    loadExpressions();
+}
+
+MdxIndex::~MdxIndex() = default;
+
+std::filesystem::path MdxIndex::pathFor(const std::filesystem::path &dbfPath)
+{
+    const std::string stem = dbfPath.stem().string();
+    std::error_code ec;
+    const std::filesystem::path dir =
+        dbfPath.has_parent_path() ? dbfPath.parent_path() : std::filesystem::path(".");
+    for (const auto &entry : std::filesystem::directory_iterator(dir, ec)) {
+        const std::filesystem::path p = entry.path();
+        if (RecordLayout::equalsIgnoreCase(p.stem().string(), stem)
+            && RecordLayout::equalsIgnoreCase(p.extension().string(), ".mdx"))
+            return p;
+    }
+    const std::string ext = dbfPath.extension().string();
+    const bool lower =
+        std::any_of(ext.begin(), ext.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+    std::filesystem::path p = dbfPath;
+    p.replace_extension(lower ? ".mdx" : ".MDX");
+    return p;
+}
+
+void MdxIndex::loadExpressions()
+{
+    m_expressions.clear();
+    m_keyOffsets.clear();
+    std::size_t offset = 0;
+    for (const MdxFile::Tag &t : m_file->tags()) {
+        try {
+            m_expressions.emplace_back(t.expression, m_table.layout());
+        } catch (const Error &e) {
+            throw Unsupported(
+                m_file->path().filename().string() + ": tag " + t.name + ": " + e.what());
+        }
+        const KeyExpression &e = m_expressions.back();
+        if (e.type() != t.type || e.keyLength() != t.keyLength)
+            throw CorruptFile(m_file->path(), t.headerPage * std::uint64_t{ MdxFile::kPageSize },
+                "key type or length of tag " + t.name + " does not match its expression");
+        m_keyOffsets.push_back(offset);
+        offset += e.keyLength();
+    }
+    m_oldKeys.assign(offset, 0);
+    m_newKeys.assign(offset, 0);
+}
+
+void MdxIndex::beforeWrite(RecNo recNo, const std::uint8_t *oldImage, const std::uint8_t *newImage)
+{
+    m_file->beginWrite();
+    m_writing = true;
+    try {
+        const auto &tags = m_file->tags();
+        for (std::size_t t = 0; t < tags.size(); ++t) {
+            const KeyExpression &e = m_expressions[t];
+            std::uint8_t *oldKey = m_oldKeys.data() + m_keyOffsets[t];
+            std::uint8_t *newKey = m_newKeys.data() + m_keyOffsets[t];
+            if (live(oldImage))
+                e.evaluate(oldImage, oldKey);
+            if (live(newImage))
+                e.evaluate(newImage, newKey);
+            if (!tags[t].unique || !live(newImage))
+                continue;
+            if (live(oldImage) && std::memcmp(oldKey, newKey, e.keyLength()) == 0)
+                continue;
+            BTree tree(*m_file, t);
+            if (tree.findOther(newKey, recNo) != 0)
+                throw KeyViolation();
+        }
+    } catch (...) {
+        abandonWrite();
+        throw;
+    }
+}
+
+void MdxIndex::afterWrite(RecNo recNo, const std::uint8_t *oldImage, const std::uint8_t *newImage)
+{
+    if (!m_writing) {
+        // Not announced: take the lock now and work out the keys again.
+        beforeWrite(recNo, oldImage, newImage);
+    }
+    struct End
+    {
+        MdxIndex &index;
+        ~End() { index.abandonWrite(); }
+    } end{ *this };
+    const auto &tags = m_file->tags();
+    for (std::size_t t = 0; t < tags.size(); ++t) {
+        const std::size_t kl = m_expressions[t].keyLength();
+        const std::uint8_t *oldKey = m_oldKeys.data() + m_keyOffsets[t];
+        const std::uint8_t *newKey = m_newKeys.data() + m_keyOffsets[t];
+        const bool wasLive = live(oldImage), isLive = live(newImage);
+        if (wasLive && isLive && std::memcmp(oldKey, newKey, kl) == 0)
+            continue;
+        BTree tree(*m_file, t);
+        if (wasLive)
+            tree.erase(oldKey, recNo);
+        if (isLive)
+            tree.insert(newKey, recNo);
+    }
+}
+
+void MdxIndex::abandonWrite() noexcept
+{
+    if (m_writing) {
+        m_writing = false;
+        m_file->endWrite();
+    }
+}
+
+void MdxIndex::flush()
+{
+    m_file->sync();
+}
+
+void MdxIndex::afterPack()
+{
+    rebuild();
+}
+
+void MdxIndex::rebuild()
+{
+    std::vector<TagDefinition> defs;
+    for (const MdxFile::Tag &t : m_file->tags())
+        defs.push_back({ t.name, t.expression, t.unique });
+    rebuildWith(defs);
+}
+
+void MdxIndex::rebuildWith(const std::vector<TagDefinition> &definitions)
+{
+    if (!m_table.isExclusive())
+        throw TableBusy(m_table.path().filename().string());
+    std::vector<KeyExpression> expressions;
+    for (const TagDefinition &d : definitions)
+        expressions.emplace_back(d.expression, m_table.layout());
+    std::vector<const KeyExpression *> ptrs;
+    std::vector<bool> unique;
+    for (std::size_t i = 0; i < definitions.size(); ++i) {
+        ptrs.push_back(&expressions[i]);
+        unique.push_back(definitions[i].unique);
+    }
+    const std::vector<SortedKeys> keys = collectKeys(m_table, ptrs, unique);
+
+    const std::filesystem::path path = m_file->path();
+    std::filesystem::path fresh = path;
+    fresh += ".new";
+    {
+        auto built = MdxFile::create(fresh, m_table.name(), m_table.languageDriver(), true);
+        MdxWriteSession session(*built);
+        for (std::size_t i = 0; i < definitions.size(); ++i)
+            buildTag(*built, definitions[i], expressions[i], keys[i]);
+        built->sync();
+    }
+    m_file.reset();
+    std::filesystem::rename(fresh, path);
+    m_file = MdxFile::open(path, true, true);
+    ++m_epoch;
+    loadExpressions();
+}
+
+void MdxIndex::addTag(const TagDefinition &definition)
+{
+    if (!m_table.isExclusive())
+        throw TableBusy(m_table.path().filename().string());
+    KeyExpression expression(definition.expression, m_table.layout());
+    if (m_file->findTag(definition.name) >= 0) {
+        std::vector<TagDefinition> defs;
+        for (const MdxFile::Tag &t : m_file->tags())
+            if (RecordLayout::equalsIgnoreCase(t.name, definition.name))
+                defs.push_back(definition);
+            else
+                defs.push_back({ t.name, t.expression, t.unique });
+        rebuildWith(defs);
+        return;
+    }
+    if (m_file->tags().size() >= MdxFile::kMaxTags)
+        throw Error(m_file->path().filename().string() + ": a table can have at most 47 tags.");
+    const auto keys = collectKeys(m_table, { &expression }, { definition.unique });
+    {
+        MdxWriteSession session(*m_file);
+        buildTag(*m_file, definition, expression, keys[0]);
+    }
+    m_file->sync();
+    ++m_epoch;
+    loadExpressions();
+}
+
+std::unique_ptr<IndexHooks> openProductionIndex(Table &table)
+{
+    const std::filesystem::path path = MdxIndex::pathFor(table.path());
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec))
+        return nullptr; // missing: the table works without tags until they are added again
+    auto file = MdxFile::open(path, table.isWritable(), table.isExclusive());
+    return std::make_unique<MdxIndex>(table, std::move(file));
+}
+
+} // namespace dbf

@@ -1,0 +1,259 @@
+#include "dbf/mdx_tag_order.h"
+
+#include <cstring>
+
+#include "dbf/errors.h"
+#include "dbf/mdx_index.h"
+
+namespace dbf {
+
+TagOrder::TagOrder(MdxIndex &index, std::string_view tagName)
+    : m_index(&index)
+    , m_name(tagName)
+{
+    resolve();
+    m_name = index.file().tags()[m_tag].name;
+}
+
+std::size_t TagOrder::resolve()
+{
+    if (m_epoch != m_index->epoch()) {
+        const int t = m_index->file().findTag(m_name);
+        if (t < 0)
+            throw Error("There is no index tag " + m_name + " in "
+                + m_index->file().path().filename().string() + ".");
+        m_tag = static_cast<std::size_t>(t);
+        m_epoch = m_index->epoch();
+        const MdxFile::Tag &tag = m_index->file().tags()[m_tag];
+        m_type = tag.type;
+        m_keyLength = tag.keyLength;
+        m_path = {};
+    }
+    return m_tag;
+}
+
+const KeyExpression &TagOrder::expression()
+{
+    return m_index->expression(resolve());
+}
+
+void TagOrder::checkProbe(std::string_view probe)
+{
+    resolve();
+    if (probe.size() > m_keyLength || (m_type != KeyType::Character && probe.size() != m_keyLength))
+        throw Error("The key does not fit index tag " + m_name + ".");
+}
+
+void TagOrder::setRange(std::string low, std::string high)
+{
+    checkProbe(low);
+    checkProbe(high);
+    m_low = std::move(low);
+    m_high = std::move(high);
+    m_ranged = true;
+    m_nothing = false;
+}
+
+void TagOrder::setEmptyRange()
+{
+    m_ranged = true;
+    m_nothing = true;
+    m_low.clear();
+    m_high.clear();
+}
+
+void TagOrder::cancelRange()
+{
+    m_ranged = false;
+    m_nothing = false;
+    m_low.clear();
+    m_high.clear();
+}
+
+bool TagOrder::aboveLow(const std::uint8_t *key) const
+{
+    if (m_nothing)
+        return false;
+    return !m_ranged
+        || compareKeyToProbe(
+               m_type, key, reinterpret_cast<const std::uint8_t *>(m_low.data()), m_low.size())
+        >= 0;
+}
+
+bool TagOrder::belowHigh(const std::uint8_t *key) const
+{
+    if (m_nothing)
+        return false;
+    return !m_ranged
+        || compareKeyToProbe(
+               m_type, key, reinterpret_cast<const std::uint8_t *>(m_high.data()), m_high.size())
+        <= 0;
+}
+
+RecNo TagOrder::accept(BTree &tree)
+{
+    const std::uint8_t *key = tree.key(m_path);
+    m_key.assign(key, key + m_keyLength);
+    m_current = tree.recNo(m_path);
+    return m_current;
+}
+
+RecNo TagOrder::first()
+{
+    if (m_nothing) {
+        m_path = {};
+        m_key.clear();
+        m_current = 0;
+        return 0;
+    }
+    MdxFile &file = m_index->file();
+    MdxReadSession session(file);
+    BTree tree(file, resolve());
+    const bool found = m_ranged
+        ? tree.seek(m_path, reinterpret_cast<const std::uint8_t *>(m_low.data()), m_low.size(), 0)
+        : tree.seekFirst(m_path);
+    if (found && belowHigh(tree.key(m_path)))
+        return accept(tree);
+    m_path = {};
+    m_key.clear();
+    m_current = 0;
+    return 0;
+}
+
+RecNo TagOrder::last()
+{
+    if (m_nothing) {
+        m_path = {};
+        m_key.clear();
+        m_current = 0;
+        return 0;
+    }
+    MdxFile &file = m_index->file();
+    MdxReadSession session(file);
+    BTree tree(file, resolve());
+    bool found = false;
+    if (m_ranged) {
+        found = tree.seek(m_path, reinterpret_cast<const std::uint8_t *>(m_high.data()),
+            m_high.size(), BTree::kAfterAll);
+        found = found ? tree.prior(m_path) : tree.seekLast(m_path);
+    } else {
+        found = tree.seekLast(m_path);
+    }
+    if (found && aboveLow(tree.key(m_path)))
+        return accept(tree);
+    m_path = {};
+    m_key.clear();
+    m_current = 0;
+    return 0;
+}
+
+RecNo TagOrder::next()
+{
+    if (m_current == 0)
+        return first();
+    MdxFile &file = m_index->file();
+    MdxReadSession session(file);
+    BTree tree(file, resolve());
+    bool found = false;
+    if (m_path.valid() && m_path.generation == file.generation()) {
+        found = tree.next(m_path);
+    } else {
+        found = tree.seek(m_path, m_key.data(), m_keyLength, m_current);
+        if (found && tree.recNo(m_path) == m_current
+            && compareKeys(m_type, tree.key(m_path), m_key.data(), m_keyLength) == 0)
+            found = tree.next(m_path);
+    }
+    if (found) {
+        const std::uint8_t *key = tree.key(m_path);
+        const int c = compareKeys(m_type, key, m_key.data(), m_keyLength);
+        if (c < 0 || (c == 0 && tree.recNo(m_path) <= m_current))
+            throw CorruptFile(file.path(), 0, "keys out of order in tag " + m_name);
+        if (belowHigh(key))
+            return accept(tree);
+    }
+    m_path = {};
+    return 0;
+}
+
+RecNo TagOrder::prior()
+{
+    if (m_current == 0)
+        return 0;
+    MdxFile &file = m_index->file();
+    MdxReadSession session(file);
+    BTree tree(file, resolve());
+    bool found = false;
+    if (m_path.valid() && m_path.generation == file.generation()) {
+        found = tree.prior(m_path);
+    } else {
+        found = tree.seek(m_path, m_key.data(), m_keyLength, m_current);
+        found = found ? tree.prior(m_path) : tree.seekLast(m_path);
+    }
+    if (found) {
+        const std::uint8_t *key = tree.key(m_path);
+        const int c = compareKeys(m_type, key, m_key.data(), m_keyLength);
+        if (c > 0 || (c == 0 && tree.recNo(m_path) >= m_current))
+            throw CorruptFile(file.path(), 0, "keys out of order in tag " + m_name);
+        if (aboveLow(key))
+            return accept(tree);
+    }
+    m_path = {};
+    return 0;
+}
+
+bool TagOrder::seek(RecNo recNo, const std::uint8_t *image)
+{
+    if (recNo == 0 || image == nullptr || image[0] == '*')
+        return false;
+    MdxFile &file = m_index->file();
+    MdxReadSession session(file);
+    const std::size_t t = resolve();
+    std::uint8_t key[128];
+    m_index->expression(t).evaluate(image, key);
+    if (!aboveLow(key) || !belowHigh(key))
+        return false;
+    BTree tree(file, t);
+    BTree::Path path;
+    if (!tree.seek(path, key, m_keyLength, recNo) || tree.recNo(path) != recNo
+        || compareKeys(m_type, tree.key(path), key, m_keyLength) != 0)
+        return false;
+    m_path = std::move(path);
+    accept(tree);
+    return true;
+}
+
+RecNo TagOrder::seekKey(std::string_view key)
+{
+    checkProbe(key);
+    if (m_nothing)
+        return 0;
+    MdxFile &file = m_index->file();
+    MdxReadSession session(file);
+    BTree tree(file, resolve());
+    BTree::Path path;
+    auto probe = reinterpret_cast<const std::uint8_t *>(key.data());
+    bool found = tree.seek(path, probe, key.size(), 0);
+    if (found && !aboveLow(tree.key(path)))
+        found =
+            tree.seek(path, reinterpret_cast<const std::uint8_t *>(m_low.data()), m_low.size(), 0);
+    if (!found || !belowHigh(tree.key(path)))
+        return 0;
+    m_path = std::move(path);
+    return accept(tree);
+}
+
+bool TagOrder::currentKeyMatches(std::string_view key) const
+{
+    if (m_current == 0 || m_key.size() < key.size())
+        return false;
+    return compareKeyToProbe(
+               m_type, m_key.data(), reinterpret_cast<const std::uint8_t *>(key.data()), key.size())
+        == 0;
+}
+
+std::unique_ptr<RecordOrder> TagOrder::clone() const
+{
+    return std::make_unique<TagOrder>(*this);
+}
+
+} // namespace dbf
