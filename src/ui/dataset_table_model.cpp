@@ -177,14 +177,18 @@ int DatasetTableModel::currentRow() const
     for (const auto &[index, r] : m_cache)
         if (r.recNo == current)
             return index;
+    // Two readers walk from the current record towards both ends at once; the first to reach
+    // its end tells the row, after twice the distance to the nearer end.
     try {
-        positionReader(0);
-        for (int i = 0; m_readerRow == i && i < m_rowCount; ++i) {
-            if (m_reader->recNo() == current)
-                return i;
-            if (!m_reader->next())
-                break;
-            ++m_readerRow;
+        std::unique_ptr<DataCursor> back = m_dataset->cursor()->reader();
+        std::unique_ptr<DataCursor> ahead = m_dataset->cursor()->reader();
+        if (!back->gotoRecNo(current) || !ahead->gotoRecNo(current))
+            return -1;
+        for (int steps = 0; steps < m_rowCount; ++steps) {
+            if (!back->prior())
+                return steps;
+            if (!ahead->next())
+                return m_rowCount - 1 - steps;
         }
     } catch (const std::exception &) {
     }

@@ -25,8 +25,8 @@ struct GridColumn
 // A read-only table model over a dataset, in the dataset's order and range. Rows are read on
 // demand through a second cursor of the dataset (so painting never moves the dataset) and kept
 // in a bounded cache keyed by row; the model never reads a whole table for painting. Finding
-// the row of the dataset's current record walks the order from the nearest end when that record
-// is not cached.
+// the row of the dataset's current record, when it is not cached, walks from it towards both
+// ends of the order until one is reached.
 //
 // The model resets when the dataset's rows change (post, delete, tag, range, master moved) and
 // repaints when its current record changes; while the dataset's display is frozen it does

@@ -115,6 +115,11 @@ void GridModelTest::readsOnlyTheRowsAskedForAndKeepsTheCacheBounded()
     QCOMPARE(model.index(500, 1).data().toString(), QString("Person 501"));
     // Painting never moves the dataset.
     QCOMPARE(d.value("INITIALS").toString(), QString("S001"));
+    // The row of a current record that is not cached, near either end and in the middle.
+    for (int row : { 1, 998, 999, 0, 503 }) {
+        QVERIFY(d.gotoBookmark({ dbf::RecNo(row + 1) }));
+        QCOMPARE(model.currentRow(), row);
+    }
 }
 
 void GridModelTest::currentRowAndMovingTheDataset()
