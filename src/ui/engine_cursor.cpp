@@ -299,10 +299,52 @@ std::vector<std::size_t> EngineCursor::keyFieldsOf(const QString &tag) const
     return fields;
 }
 
+bool EngineCursor::tableHasTag(const QString &tag) const
+{
+    for (const dbf::TagInfo &info : m_table->tags())
+        if (QString::fromStdString(info.name).compare(tag, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+std::string EngineCursor::indexKey(const QVariantList &values)
+{
+    std::vector<std::string> parts;
+    for (const QVariant &v : values) {
+        switch (v.typeId()) {
+        case QMetaType::QDate: {
+            const QDate d = v.toDate();
+            parts.push_back(d.isValid() ? d.toString(QStringLiteral("yyyyMMdd")).toStdString()
+                                        : std::string(8, ' '));
+            break;
+        }
+        case QMetaType::Double:
+        case QMetaType::Float:
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::UInt:
+        case QMetaType::ULongLong:
+            parts.push_back(QString::number(v.toDouble(), 'f', 6).toStdString());
+            break;
+        default: {
+            const QByteArray stored = toStored(v.toString());
+            parts.emplace_back(stored.constData(), std::size_t(stored.size()));
+        }
+        }
+    }
+    return m_cursor->makeKey(parts);
+}
+
 void EngineCursor::setTag(const QString &tag)
 {
-    std::vector<std::size_t> fields = tag.isEmpty() ? std::vector<std::size_t>{} : keyFieldsOf(tag);
+    const bool indexTag = !tag.isEmpty() && tableHasTag(tag);
+    std::vector<std::size_t> fields;
+    if (!tag.isEmpty() && !indexTag)
+        fields = keyFieldsOf(tag);
+    m_cursor->setTag(indexTag ? tag.toStdString() : std::string());
     m_tag = tag;
+    m_indexTag = indexTag;
+    m_hasIndexRange = false;
     m_keyFields = std::move(fields);
     m_low.clear();
     m_high.clear();
@@ -311,6 +353,13 @@ void EngineCursor::setTag(const QString &tag)
 
 void EngineCursor::setRange(const QVariantList &low, const QVariantList &high)
 {
+    if (m_indexTag) {
+        m_lowKey = indexKey(low);
+        m_highKey = indexKey(high);
+        m_cursor->setRange(m_lowKey, m_highKey);
+        m_hasIndexRange = true;
+        return;
+    }
     if (m_keyFields.empty())
         throw dbf::Unsupported("A range needs an index order of table " + m_table->name() + ".");
     m_low = low;
@@ -320,6 +369,11 @@ void EngineCursor::setRange(const QVariantList &low, const QVariantList &high)
 
 void EngineCursor::cancelRange()
 {
+    if (m_indexTag) {
+        m_cursor->cancelRange();
+        m_hasIndexRange = false;
+        return;
+    }
     m_low.clear();
     m_high.clear();
     applyOrder();
@@ -327,6 +381,11 @@ void EngineCursor::cancelRange()
 
 void EngineCursor::applyOrder()
 {
+    if (m_indexTag) {
+        if (m_hasIndexRange)
+            m_cursor->setRange(m_lowKey, m_highKey);
+        return;
+    }
     if (m_low.isEmpty() && m_high.isEmpty()) {
         m_cursor->setOrder(nullptr);
         return;
@@ -381,6 +440,8 @@ int EngineCursor::compareKey(const std::uint8_t *image, const QVariantList &key)
 
 bool EngineCursor::findKey(const QVariantList &key)
 {
+    if (m_indexTag)
+        return m_cursor->findKey(indexKey(key));
     if (m_keyFields.empty())
         throw dbf::Unsupported(
             "Finding a key needs an index order of table " + m_table->name() + ".");
@@ -395,6 +456,10 @@ bool EngineCursor::findKey(const QVariantList &key)
 
 void EngineCursor::findNearest(const QVariantList &key)
 {
+    if (m_indexTag) {
+        m_cursor->findNearest(indexKey(key));
+        return;
+    }
     if (m_keyFields.empty())
         throw dbf::Unsupported(
             "Finding a key needs an index order of table " + m_table->name() + ".");
@@ -409,6 +474,12 @@ std::unique_ptr<DataCursor> EngineCursor::reader() const
     auto r = std::make_unique<EngineCursor>(m_table);
     r->m_tags = m_tags;
     r->m_tag = m_tag;
+    r->m_indexTag = m_indexTag;
+    r->m_lowKey = m_lowKey;
+    r->m_highKey = m_highKey;
+    r->m_hasIndexRange = m_hasIndexRange;
+    if (m_indexTag)
+        r->m_cursor->setTag(m_tag.toStdString());
     r->m_keyFields = m_keyFields;
     r->m_low = m_low;
     r->m_high = m_high;

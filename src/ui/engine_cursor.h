@@ -14,17 +14,18 @@ namespace ui {
 // bytes and QVariant (see DataCursor). Text is read and written as code page 1252's Latin-1
 // part, which is what the tables hold.
 //
-// Orders and ranges. Record order is the default (tag ""). A tag names key fields: a tag
-// defined with defineTag(), or one field of the table of the same name, or field names joined
-// by '+' ("PJ_CLIENT+PJ_CODE"). Until the table has tag orders of its own, rows under a tag
-// keep record order and a range walks the table, keeping the rows whose leading key fields lie
-// between the low and high keys; findKey and findNearest look at the rows of the range in that
-// order. This serves master-detail links of the windows now; the index layer's orders replace
-// the walk without changing this interface.
+// Orders and ranges. Record order is the default (tag ""). A tag of the table's production
+// index gives its order, ranges and key searches (keys made from one value per key part;
+// fewer values make a partial key matching every key that begins with them). When the table
+// has no tag of that name (its index file is missing, or a test table has none), a tag names
+// key fields instead: a tag defined with defineTag(), or one field of the same name, or field
+// names joined by '+'. Such a key-field tag keeps record order, and its range walks the table
+// keeping the rows whose leading key fields lie between the low and high keys; findKey and
+// findNearest look at the rows of the range in that order.
 //
-// Key comparison: C fields by their text without trailing blanks (dBASE pads keys with blanks,
-// so the two agree), case-sensitive; N and F by number (blank as 0); D by date (blank first);
-// L false before true.
+// Key comparison of key-field tags: C fields by their text without trailing blanks (dBASE pads
+// keys with blanks, so the two agree), case-sensitive; N and F by number (blank as 0); D by date
+// (blank first); L false before true.
 //
 // Ownership: shares the Table, so that cursors and readers keep it open as long as they live.
 class EngineCursor : public DataCursor
@@ -70,6 +71,8 @@ public:
 
 private:
     std::vector<std::size_t> keyFieldsOf(const QString &tag) const;
+    bool tableHasTag(const QString &tag) const;
+    std::string indexKey(const QVariantList &values);
     void applyOrder();
     int compareKey(const std::uint8_t *image, const QVariantList &key) const;
 
@@ -77,6 +80,9 @@ private:
     std::unique_ptr<dbf::Cursor> m_cursor;
     std::map<QString, QStringList> m_tags; // upper-case name -> key fields
     QString m_tag;
+    bool m_indexTag = false; // m_tag is a tag of the production index
+    std::string m_lowKey, m_highKey; // its range, when m_hasIndexRange
+    bool m_hasIndexRange = false;
     std::vector<std::size_t> m_keyFields;
     QVariantList m_low, m_high;
 };

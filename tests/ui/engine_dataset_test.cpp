@@ -52,16 +52,24 @@ void makeTables(const QTemporaryDir &dir)
             c.post();
         }
     }
-    auto slips = dbf::Table::open(root / "SLIPS.DBF", dbf::OpenMode::Shared);
-    dbf::Cursor s(*slips);
-    const char *owners[] = { "1002", "1001", "1002", "1003", "1002", "1001" };
-    for (int i = 0; i < 6; ++i) {
-        s.append();
-        s.setInteger("SL_NUMBER", i + 1);
-        s.setText("SL_CLIENT", owners[i]);
-        s.setNumber("SL_HOURS", 0.25 * (i + 1));
-        s.post();
+    {
+        auto slips = dbf::Table::open(root / "SLIPS.DBF", dbf::OpenMode::Shared);
+        dbf::Cursor s(*slips);
+        const char *owners[] = { "1002", "1001", "1002", "1003", "1002", "1001" };
+        for (int i = 0; i < 6; ++i) {
+            s.append();
+            s.setInteger("SL_NUMBER", i + 1);
+            s.setText("SL_CLIENT", owners[i]);
+            s.setNumber("SL_HOURS", 0.25 * (i + 1));
+            s.post();
+        }
     }
+    clients.reset();
+    auto exclusive = dbf::Table::open(root / "CLIENTS.DBF", dbf::OpenMode::Exclusive);
+    exclusive->addTag("NAME", "NAME");
+    exclusive->addTag("RATE", "RATE");
+    exclusive = dbf::Table::open(root / "SLIPS.DBF", dbf::OpenMode::Exclusive);
+    exclusive->addTag("CLIENT", "SL_CLIENT");
 }
 
 QStringList events(Dataset &d, QStringList *log)
@@ -97,6 +105,8 @@ private slots:
     void autoEditOffRefusesTyping();
     void lockedRecordAndRefusedNumberKeepTheState();
     void valuesOfEveryFieldType();
+    void indexTagOrdersFindsAndRanges();
+    void detailFollowsItsMaster_data();
     void detailFollowsItsMaster();
     void groupShowsAnotherDatasetsPost();
     void gridModelOverATable();
@@ -226,15 +236,65 @@ void EngineDatasetTest::valuesOfEveryFieldType()
     QVERIFY(!d.value("TAXABLE").isNull());
 }
 
+void EngineDatasetTest::indexTagOrdersFindsAndRanges()
+{
+    Dataset d("clients");
+    d.open(std::make_unique<EngineCursor>(openTable(*m_dir, "CLIENTS.DBF")));
+    d.setTag("name");
+    QCOMPARE(d.text("NAME"), QString("Adams"));
+    DatasetTableModel model(&d, { { "NAME", "Name", 20, false, DisplayFormat::Default } });
+    QCOMPARE(model.index(1, 0).data().toString(), QString("Baker"));
+    QCOMPARE(model.index(2, 0).data().toString(), QString("Carter"));
+
+    QVERIFY(d.findKey({ QStringLiteral("Carter") }));
+    QCOMPARE(model.currentRow(), 2);
+    QVERIFY(!d.findKey({ QStringLiteral("Bakerly") }));
+    QCOMPARE(d.text("NAME"), QString("Carter"));
+    d.findNearest({ QStringLiteral("Bb") });
+    QCOMPARE(d.text("NAME"), QString("Carter"));
+
+    // An edit moves the record in the order; the grid follows.
+    d.findKey({ QStringLiteral("Adams") });
+    d.setValue("NAME", QStringLiteral("Zimmer"));
+    d.post();
+    QCOMPARE(model.index(2, 0).data().toString(), QString("Zimmer"));
+    QCOMPARE(model.currentRow(), 2);
+
+    d.setRange({ QStringLiteral("Baker") }, { QStringLiteral("Carter") });
+    QCOMPARE(d.recordCount(), std::size_t(2));
+    QCOMPARE(model.rowCount(), 2);
+    d.cancelRange();
+    QCOMPARE(d.recordCount(), std::size_t(3));
+
+    // A numeric tag takes numbers as keys.
+    d.first();
+    d.setValue("RATE", 120.0);
+    d.post();
+    d.setTag("RATE");
+    QCOMPARE(d.text("NAME"), QString("Zimmer")); // 95.50 twice, in record order, then 120.00
+    QVERIFY(d.findKey({ 120.0 }));
+    QCOMPARE(d.text("NAME"), QString("Baker"));
+}
+
+void EngineDatasetTest::detailFollowsItsMaster_data()
+{
+    QTest::addColumn<bool>("indexTag");
+    QTest::newRow("tag of the index") << true;
+    QTest::newRow("key fields without an index tag") << false;
+}
+
 void EngineDatasetTest::detailFollowsItsMaster()
 {
+    QFETCH(bool, indexTag);
     Dataset clients("clients");
     clients.open(std::make_unique<EngineCursor>(openTable(*m_dir, "CLIENTS.DBF")));
     auto slipCursor = std::make_unique<EngineCursor>(openTable(*m_dir, "SLIPS.DBF"));
-    slipCursor->defineTag("CLIENT", { "SL_CLIENT" });
+    slipCursor->defineTag("BYCLIENT", { "SL_CLIENT" });
     Dataset slips("slips");
     slips.open(std::move(slipCursor));
-    slips.setTag("CLIENT");
+    slips.setTag(indexTag ? "CLIENT" : "BYCLIENT");
+    QCOMPARE(static_cast<EngineCursor *>(slips.cursor())->engine().tag(),
+        std::string(indexTag ? "CLIENT" : ""));
     slips.setMaster(&clients, { "NUMBER" });
 
     auto numbers = [&slips] {
