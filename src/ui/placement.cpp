@@ -1,5 +1,8 @@
 #include "ui/placement.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 #include "platform/ini_file.h"
 
 namespace ui {
@@ -29,6 +32,21 @@ std::filesystem::path TPlacement::iniPath() const
     return platform::IniFile::userSettingsPath(m_iniFileName.toStdString());
 }
 
+QRect TPlacement::onSomeScreen(const QRect &rect)
+{
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    for (const QScreen *screen : screens)
+        if (screen->geometry().intersects(rect))
+            return rect;
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    if (!primary)
+        return rect;
+    // Stored on a display that is gone: the same size (as far as it fits) on the main screen.
+    const QRect room = primary->availableGeometry();
+    return QRect(room.topLeft(),
+        QSize(std::min(rect.width(), room.width()), std::min(rect.height(), room.height())));
+}
+
 PlacementRecord TPlacement::recordOf(const QWidget &window)
 {
     PlacementRecord r;
@@ -56,8 +74,8 @@ void TPlacement::apply(QWidget &window, const PlacementRecord &record)
     // maximised or minimised state.
     Qt::WindowStates state = window.windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
     window.setWindowState(state);
-    window.setGeometry(
-        record.left, record.top, record.right - record.left, record.bottom - record.top);
+    window.setGeometry(onSomeScreen(
+        QRect(record.left, record.top, record.right - record.left, record.bottom - record.top)));
     if (record.showState == PlacementRecord::kShowMaximized
         || (record.showState == PlacementRecord::kShowMinimized
             && (record.flags & PlacementRecord::kRestoreToMaximized)))

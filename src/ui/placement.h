@@ -42,7 +42,10 @@ public:
     // The placement record of a window as it stands, and applying one to a window. The normal
     // rectangle is the window's normal geometry (client area, screen pixels).
     static PlacementRecord recordOf(const QWidget &window);
+    // A normal rectangle that lies on no screen (stored before a change of display) is moved
+    // to the top left of the primary screen's free area, keeping its size as far as it fits.
     static void apply(QWidget &window, const PlacementRecord &record);
+    static QRect onSomeScreen(const QRect &rect);
 
 private:
     std::filesystem::path iniPath() const;

@@ -1,8 +1,10 @@
 // The shared dialogs and window placement on the offscreen platform.
 #include <QDir>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -119,6 +121,13 @@ void UiDialogsTest::placementKeepsWindowsApartAndIgnoresBadValues()
     file.writeString("Screens", "ProjectForm", "0,1,-1,-1,-1,-1,20,30,220,130");
     pb.restorePlacement();
     QCOMPARE(b.geometry(), QRect(20, 30, 200, 100));
+
+    // A rectangle stored on a display that is gone comes back on the main screen, same size.
+    file.writeString("Screens", "ProjectForm", "0,1,-1,-1,-1,-1,9000,7000,9200,7100");
+    pb.restorePlacement();
+    const QRect room = QGuiApplication::primaryScreen()->availableGeometry();
+    QCOMPARE(b.geometry(), QRect(room.topLeft(), QSize(200, 100)));
+    file.writeString("Screens", "ProjectForm", "0,1,-1,-1,-1,-1,20,30,220,130");
 
     pb.setIniFileName(QString()); // switched off: neither saved nor restored
     b.setGeometry(1, 2, 300, 300);
