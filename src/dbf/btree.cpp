@@ -85,6 +85,9 @@ bool BTree::lastEntry(std::uint32_t page, std::size_t depth, const std::uint8_t 
     if (depth >= kMaxDepth)
         throw CorruptFile(m_file.path(), static_cast<std::uint64_t>(page) * MdxFile::kPageSize,
             "loop in the tree of tag " + tag().name);
+    if (m_visitBudget-- == 0)
+        throw CorruptFile(m_file.path(), static_cast<std::uint64_t>(page) * MdxFile::kPageSize,
+            "tag " + tag().name + " has too many empty or shared nodes");
     const Node nd = node(page);
     if (nd.leaf()) {
         if (nd.n == 0)
@@ -101,6 +104,12 @@ bool BTree::lastEntry(std::uint32_t page, std::size_t depth, const std::uint8_t 
 
 // Path to the place of (probe, recNo): in each interior node the child that can hold it, in
 // the leaf the first entry not below it (possibly n).
+bool BTree::lastEntryBounded(std::uint32_t page, const std::uint8_t *&key, RecNo &rec)
+{
+    m_visitBudget = 100000;
+    return lastEntry(page, 0, key, rec);
+}
+
 void BTree::descend(Path &path, const std::uint8_t *probe, std::size_t probeLength, RecNo recNo)
 {
     path.levels.clear();
@@ -137,7 +146,7 @@ void BTree::descend(Path &path, const std::uint8_t *probe, std::size_t probeLeng
             if (recNo != kAfterAll) {
                 const std::uint8_t *k = nullptr;
                 RecNo r = 0;
-                if (lastEntry(nd.ptr(child), path.levels.size(), k, r)
+                if (lastEntryBounded(nd.ptr(child), k, r)
                     && compareEntry(k, r, probe, probeLength, recNo) >= 0)
                     break;
             }

@@ -89,6 +89,7 @@ private:
         std::size_t probeLength, RecNo probeRec) const;
     void descend(Path &path, const std::uint8_t *probe, std::size_t probeLength, RecNo recNo);
     bool lastEntry(std::uint32_t page, std::size_t depth, const std::uint8_t *&key, RecNo &rec);
+    bool lastEntryBounded(std::uint32_t page, const std::uint8_t *&key, RecNo &rec);
     void pushChecked(Path &path, std::uint32_t page);
     void descendEdge(Path &path, std::uint32_t page, bool rightmost);
     bool normalizeForward(Path &path);
@@ -102,6 +103,7 @@ private:
     std::size_t m_keyLength;
     std::size_t m_item;
     std::size_t m_maxKeys;
+    std::size_t m_visitBudget = 0; // nodes lastEntry() may still look at (damaged trees)
 };
 
 } // namespace dbf

@@ -8,8 +8,11 @@ namespace tool {
 
 int runDump(const std::vector<std::string> &args, std::istream &, std::ostream &out)
 {
-    if (args.size() != 1)
-        throw UsageError{ "one file is needed" };
+    std::string tag;
+    if (args.size() == 3 && args[1] == "--tag")
+        tag = args[2];
+    else if (args.size() != 1)
+        throw UsageError{ "one file is needed, optionally followed by --tag NAME" };
     auto table = dbf::Table::open(args[0], dbf::OpenMode::Shared);
     const dbf::RecordLayout &layout = table->layout();
     std::vector<std::string> row;
@@ -18,6 +21,8 @@ int runDump(const std::vector<std::string> &args, std::istream &, std::ostream &
     writeCsvRow(out, row);
 
     dbf::Cursor cursor(*table);
+    if (!tag.empty())
+        cursor.setTag(tag);
     for (bool more = !cursor.isEmpty(); more; more = cursor.next()) {
         row.clear();
         for (std::size_t i = 0; i < layout.fieldCount(); ++i) {

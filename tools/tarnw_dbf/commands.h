@@ -27,6 +27,11 @@ const std::vector<Command> &commands();
 int runCreate(const std::vector<std::string> &args, std::istream &in, std::ostream &out);
 int runDump(const std::vector<std::string> &args, std::istream &in, std::ostream &out);
 int runInfo(const std::vector<std::string> &args, std::istream &in, std::ostream &out);
+int runTags(const std::vector<std::string> &args, std::istream &in, std::ostream &out);
+int runAddTag(const std::vector<std::string> &args, std::istream &in, std::ostream &out);
+int runCheck(const std::vector<std::string> &args, std::istream &in, std::ostream &out);
+int runReindex(const std::vector<std::string> &args, std::istream &in, std::ostream &out);
+int runPack(const std::vector<std::string> &args, std::istream &in, std::ostream &out);
 int runLoad(const std::vector<std::string> &args, std::istream &in, std::ostream &out);
 
 } // namespace tool
