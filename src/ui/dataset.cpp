@@ -157,6 +157,9 @@ std::size_t Dataset::recordCount() const
 void Dataset::checkBrowseMode()
 {
     requireOpen();
+    for (const QPointer<Dataset> &detail : std::as_const(m_details))
+        if (detail && detail->m_cursor && detail->isEditing())
+            detail->checkBrowseMode();
     if (!isEditing())
         return;
     emit aboutToPost();
@@ -403,6 +406,7 @@ void Dataset::setMaster(Dataset *master, const QStringList &masterFields)
     m_masterFields = masterFields;
     if (!master)
         return;
+    master->m_details.append(this);
     m_masterConnections << connect(master, &Dataset::afterScroll, this, &Dataset::followMaster)
                         << connect(master, &Dataset::afterPost, this, &Dataset::followMaster)
                         << connect(master, &Dataset::afterCancel, this, &Dataset::followMaster)
@@ -423,6 +427,8 @@ void Dataset::clearMaster()
     for (const auto &c : m_masterConnections)
         disconnect(c);
     m_masterConnections.clear();
+    if (m_master)
+        m_master->m_details.removeAll(QPointer<Dataset>(this));
     m_master = nullptr;
     m_masterFields.clear();
 }
@@ -434,11 +440,17 @@ void Dataset::followMaster()
     QVariantList key;
     for (const QString &f : m_masterFields)
         key << (m_master->isOpen() ? m_master->value(f) : QVariant());
-    // A detail being edited when its master moves keeps its change (posted) as the master's
-    // next row would otherwise hide it.
-    checkBrowseMode();
-    m_cursor->setRange(key, key);
-    m_cursor->first();
+    // Runs from the master's signals, so nothing may be thrown from here. A detail still being
+    // edited (its master's key field changed under it) posts its change first, as the new range
+    // would otherwise hide it; when that is refused it stays as it is.
+    try {
+        checkBrowseMode();
+        m_cursor->setRange(key, key);
+        m_cursor->first();
+    } catch (const std::exception &e) {
+        emit followFailed(QString::fromLocal8Bit(e.what()));
+        return;
+    }
     m_bof = true;
     m_eof = m_cursor->recNo() == 0;
     scrolled(true);

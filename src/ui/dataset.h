@@ -111,6 +111,10 @@ public:
 
     // Master-detail: this dataset shows only the rows whose current tag's key equals the
     // master's fields (in order), following the master as it moves or its fields change.
+    // Before the master moves, its details post (or drop) their pending edits, so a refused
+    // post stops the master's move with the detail's error. A detail that cannot follow later
+    // (its pending edit refused when the master's key field changed) stays where it is and
+    // sends followFailed.
     void setMaster(Dataset *master, const QStringList &masterFields);
     void clearMaster();
     Dataset *master() const { return m_master; }
@@ -137,6 +141,7 @@ signals:
     void recordChanged();
     void fieldChanged(int field);
     void rowsChanged();
+    void followFailed(const QString &message);
 
 private:
     friend class DatasetGroup;
@@ -162,6 +167,7 @@ private:
     QPointer<Dataset> m_master;
     QStringList m_masterFields;
     QList<QMetaObject::Connection> m_masterConnections;
+    QList<QPointer<Dataset>> m_details;
     QPointer<DatasetGroup> m_group;
 };
 

@@ -29,7 +29,13 @@ void DatasetTableModel::reset()
     if (m_dataset && m_dataset->isOpen()) {
         for (const GridColumn &c : m_columns)
             m_fieldIndex << m_dataset->fieldIndex(c.field);
-        m_rowCount = int(m_dataset->recordCount());
+        try {
+            m_rowCount = int(m_dataset->recordCount());
+        } catch (const std::exception &) {
+            // A table that cannot be counted now (damaged, or busy) shows no rows until the
+            // next change of the dataset; the dataset's own operations report the failure.
+            m_rowCount = 0;
+        }
     }
     endResetModel();
 }

@@ -35,8 +35,15 @@ void FieldLink::bind(Dataset *dataset, const QString &field)
 void FieldLink::refresh()
 {
     m_index = m_dataset ? m_dataset->fieldIndex(m_field) : -1;
-    if (show)
+    if (!show)
+        return;
+    // Runs from the dataset's signals: a field that cannot be read (a damaged memo) is reported,
+    // never thrown through them.
+    try {
         show();
+    } catch (const std::exception &e) {
+        emit failed(QString::fromLocal8Bit(e.what()));
+    }
 }
 
 bool FieldLink::beginEdit()

@@ -270,9 +270,32 @@ void DatasetTest::detailFollowsItsMaster()
     QCOMPARE(detail.recordCount(), std::size_t(0));
     master.cancel();
     QCOMPARE(slipNumbers(), QList<int>{ 4 });
+
+    // A detail's pending edit is posted before its master moves; a refused post stops the move.
+    master.first(); // client 1001: slip 2
+    detail.setValue(QStringLiteral("SL_NUMBER"), 20);
+    master.next();
+    QCOMPARE(slipNumbers(), (QList<int>{ 1, 3, 5 }));
+    master.prior();
+    QCOMPARE(slipNumbers(), QList<int>{ 20 });
+    detail.BeforePost = [](Dataset &) { throw dbf::KeyViolation(); };
+    detail.setValue(QStringLiteral("SL_NUMBER"), 21);
+    QVERIFY_THROWS_EXCEPTION(dbf::KeyViolation, master.next());
+    QCOMPARE(master.value(QStringLiteral("NUMBER")).toString(), QString("1001"));
+    QCOMPARE(detail.state(), Dataset::State::Edit);
+    QCOMPARE(detail.value(QStringLiteral("SL_NUMBER")).toInt(), 21);
+    // The master's key field changing under a refused detail edit: the detail stays, and says so.
+    QSignalSpy failed(&detail, &Dataset::followFailed);
+    master.setValue(QStringLiteral("NUMBER"), QStringLiteral("1002"));
+    QCOMPARE(failed.count(), 1);
+    QCOMPARE(detail.state(), Dataset::State::Edit);
+    master.cancel();
+    detail.BeforePost = nullptr;
+    detail.cancel();
+
     detail.clearMaster();
     master.first();
-    QCOMPARE(slipNumbers(), QList<int>{ 4 });
+    QCOMPARE(slipNumbers(), QList<int>{ 20 });
 }
 
 void DatasetTest::groupRereadsOtherDatasetsOfTheSameTable()
