@@ -27,4 +27,7 @@ private:
     int m_maxLength = 0;
 };
 
+// The name the style guide uses for this widget.
+using DbLineEdit = DbEdit;
+
 } // namespace ui

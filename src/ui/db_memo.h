@@ -24,4 +24,7 @@ private:
     bool m_showing = false;
 };
 
+// The name the style guide uses for this widget.
+using DbMemoEdit = DbMemo;
+
 } // namespace ui

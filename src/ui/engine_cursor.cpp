@@ -111,6 +111,13 @@ EngineCursor::EngineCursor(std::shared_ptr<dbf::Table> table)
 {
 }
 
+std::unique_ptr<EngineCursor> EngineCursor::open(
+    const std::filesystem::path &directory, std::string_view name)
+{
+    return std::make_unique<EngineCursor>(
+        std::shared_ptr<dbf::Table>(dbf::Table::open(directory, name, dbf::OpenMode::Shared)));
+}
+
 EngineCursor::~EngineCursor()
 {
     // The cursor must go before the table it borrows.

@@ -32,6 +32,11 @@ class EngineCursor : public DataCursor
 {
 public:
     explicit EngineCursor(std::shared_ptr<dbf::Table> table);
+    // Opens table `name` (no extension, any case) of a data directory, shared with other
+    // programs, and a cursor on it:
+    //   clients.open(ui::EngineCursor::open(dataDir, "TWCLIENT"));
+    static std::unique_ptr<EngineCursor> open(
+        const std::filesystem::path &directory, std::string_view name);
     ~EngineCursor() override;
 
     // Names a tag for this cursor and its readers: its key fields, by name.

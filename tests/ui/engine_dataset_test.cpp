@@ -338,7 +338,8 @@ void EngineDatasetTest::groupShowsAnotherDatasetsPost()
     group.add(&a);
     group.add(&b);
     a.open(std::make_unique<EngineCursor>(table));
-    b.open(std::make_unique<EngineCursor>(openTable(*m_dir, "CLIENTS.DBF")));
+    // The same file through its own Table, named as the program names tables.
+    b.open(EngineCursor::open(m_dir->path().toStdString(), "clients"));
     a.setValue("NAME", QStringLiteral("Barker"));
     QCOMPARE(b.text("NAME"), QString("Baker"));
     a.post();
