@@ -140,17 +140,46 @@ void BTree::descend(Path &path, const std::uint8_t *probe, std::size_t probeLeng
         }
         std::size_t child = lo;
         // Equal keys may run over several children: the place lies in the first of them whose
-        // highest entry is not below (probe, recNo).
-        while (child < nd.n && recNo != 0
+        // highest entry is not below (probe, recNo). Those highest entries ascend, so a binary
+        // search finds it; an emptied child (no highest entry) makes it fall back to a scan.
+        if (recNo != 0 && child < nd.n
             && compareKeyToProbe(m_type, nd.key(child), probe, probeLength) == 0) {
-            if (recNo != kAfterAll) {
-                const std::uint8_t *k = nullptr;
-                RecNo r = 0;
-                if (lastEntryBounded(nd.ptr(child), k, r)
-                    && compareEntry(k, r, probe, probeLength, recNo) >= 0)
-                    break;
+            std::size_t end = child;
+            while (end < nd.n && compareKeyToProbe(m_type, nd.key(end), probe, probeLength) == 0)
+                ++end;
+            // Children [child, end) carry the probe's key; `end` itself lies above it.
+            if (recNo == kAfterAll) {
+                child = end;
+            } else {
+                auto notBelow = [&](std::size_t c, bool &empty) {
+                    const std::uint8_t *k = nullptr;
+                    RecNo r = 0;
+                    empty = !lastEntryBounded(nd.ptr(c), k, r);
+                    return !empty && compareEntry(k, r, probe, probeLength, recNo) >= 0;
+                };
+                std::size_t a = child, z = end;
+                bool scan = false;
+                while (a < z) {
+                    const std::size_t mid = (a + z) / 2;
+                    bool empty = false;
+                    const bool ok = notBelow(mid, empty);
+                    if (empty) {
+                        scan = true;
+                        break;
+                    }
+                    if (ok)
+                        z = mid;
+                    else
+                        a = mid + 1;
+                }
+                if (scan) {
+                    a = child;
+                    bool empty = false;
+                    while (a < end && !notBelow(a, empty))
+                        ++a;
+                }
+                child = a;
             }
-            ++child;
         }
         path.levels.back().index = static_cast<std::uint32_t>(child);
         page = nd.ptr(child);

@@ -169,7 +169,7 @@ void MdxFile::readAll()
         tags.push_back(std::move(t));
     }
     m_tags = std::move(tags);
-    m_cache.clear();
+    clearCache();
     m_generation = nextGeneration();
 }
 
@@ -184,7 +184,7 @@ void MdxFile::refresh()
         || get32(head + 48) != m_counter)
         readAll();
     else if (m_cache.size() > kCacheLimit)
-        m_cache.clear();
+        clearCache();
 }
 
 void MdxFile::lock(bool exclusive)
@@ -283,19 +283,31 @@ void MdxFile::writeHeader()
     m_file.writeAt(28, h, sizeof h);
 }
 
+void MdxFile::clearCache()
+{
+    m_cache.clear();
+    for (Recent &r : m_recent)
+        r = {};
+}
+
 const std::uint8_t *MdxFile::block(std::uint32_t page)
 {
+    Recent &recent = m_recent[(page / kBlockPages) % kRecent];
+    if (recent.page == page && recent.data != nullptr && page + kBlockPages <= m_pageCount)
+        return recent.data;
     if (page < kFirstBlockPage || page % kBlockPages != 0 || page + kBlockPages > m_pageCount)
         throw CorruptFile(m_file.path(), static_cast<std::uint64_t>(page) * kPageSize,
             "node pointer " + std::to_string(page) + " outside the index file");
     auto it = m_cache.find(page);
-    if (it != m_cache.end())
-        return it->second.get();
-    auto data = std::make_unique<std::uint8_t[]>(kBlockSize);
-    const std::uint64_t off = static_cast<std::uint64_t>(page) * kPageSize;
-    if (m_file.readAt(off, data.get(), kBlockSize) != kBlockSize)
-        throw CorruptFile(m_file.path(), off, "node block runs past the end of the index file");
-    return m_cache.emplace(page, std::move(data)).first->second.get();
+    if (it == m_cache.end()) {
+        auto data = std::make_unique<std::uint8_t[]>(kBlockSize);
+        const std::uint64_t off = static_cast<std::uint64_t>(page) * kPageSize;
+        if (m_file.readAt(off, data.get(), kBlockSize) != kBlockSize)
+            throw CorruptFile(m_file.path(), off, "node block runs past the end of the index file");
+        it = m_cache.emplace(page, std::move(data)).first;
+    }
+    recent = { page, it->second.get() };
+    return recent.data;
 }
 
 void MdxFile::writeBlock(std::uint32_t page, const std::uint8_t *data, bool cache)

@@ -147,6 +147,15 @@ private:
     bool m_locked = false;
     bool m_dirty = false;
     std::unordered_map<std::uint32_t, std::unique_ptr<std::uint8_t[]>> m_cache;
+    // Direct-mapped front of the cache for the blocks used over and over (roots, inner nodes).
+    struct Recent
+    {
+        std::uint32_t page = 0;
+        const std::uint8_t *data = nullptr;
+    };
+    static constexpr std::size_t kRecent = 256;
+    Recent m_recent[kRecent];
+    void clearCache();
 };
 
 // RAII sessions.
