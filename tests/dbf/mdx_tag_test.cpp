@@ -211,6 +211,22 @@ TEST_F(MdxTagTest, RangesFindKeyNearestAndMasterLink)
     EXPECT_EQ(seen,
         (std::vector<Names>{
             { "a1", "a2" }, { "a1", "a2" }, { "b1", "b2" }, { "b1", "b2" }, { "c1" } }));
+    // Bookmarks hold within the order and range: a record outside the range is not reached.
+    detail.followMaster(master, master.fieldIndex("CLIENT")); // master on C3
+    const Bookmark inRange = detail.bookmark();
+    EXPECT_EQ(detail.text("NAME"), "c1");
+    EXPECT_FALSE(detail.gotoRecNo(1)); // a1 belongs to C1
+    EXPECT_TRUE(detail.gotoBookmark(inRange));
+
+    // A master without a record shows no detail.
+    Cursor emptyMaster(*m_table);
+    emptyMaster.setTag("CLIENT");
+    emptyMaster.setRange(emptyMaster.makeKey({ "ZZ" }), emptyMaster.makeKey({ "ZZ" }));
+    EXPECT_TRUE(emptyMaster.isEmpty());
+    detail.followMaster(emptyMaster, emptyMaster.fieldIndex("CLIENT"));
+    EXPECT_TRUE(detail.isEmpty());
+    EXPECT_EQ(detail.recordCount(), 0u);
+
     Cursor none(*m_table);
     EXPECT_THROW(none.setRange("", ""), Error); // record order has no keys
 }
