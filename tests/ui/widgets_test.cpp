@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include "memory_cursor.h"
 #include "ui/dataset.h"
@@ -17,9 +18,11 @@
 #include "ui/db_grid.h"
 #include "ui/db_lookup_combo.h"
 #include "ui/db_memo.h"
+#include "ui/db_navigator.h"
 #include "ui/db_number_edit.h"
 #include "ui/db_radio_group.h"
 #include "ui/pick_list_dialog.h"
+#include "ui/scripted_messages.h"
 
 using namespace ui;
 using testing_ui::MemoryCursor;
@@ -70,6 +73,7 @@ private slots:
     void memoBoxWritesEachChange();
     void gridFollowsTheDatasetAndMovesIt();
     void pickListAndLookupCombo();
+    void navigatorFollowsTheStateAndReportsFailures();
 };
 
 void WidgetsTest::textBoxStartsAnEditOnlyWithAutoEdit()
@@ -460,6 +464,60 @@ void WidgetsTest::pickListAndLookupCombo()
     d.setValue("STAFF", QStringLiteral("ZZ"));
     QVERIFY(!combo->findCurrent());
     QCOMPARE(staff.value("NAME").toString(), QString("Carl Dean"));
+}
+
+void WidgetsTest::navigatorFollowsTheStateAndReportsFailures()
+{
+    Dataset d("clients");
+    d.open(std::make_unique<MemoryCursor>(clients()));
+    ScriptedMessages messages;
+    DbNavigator nav;
+    nav.bind(&d, &messages);
+    nav.setVisibleButtons(
+        DbNavigator::Prior | DbNavigator::Next | DbNavigator::Post | DbNavigator::Cancel);
+    nav.show();
+    QVERIFY(nav.button(DbNavigator::Next)->isVisible());
+    QVERIFY(!nav.button(DbNavigator::First)->isVisible());
+    const auto enabled = [&nav] {
+        QStringList on;
+        for (auto b : { DbNavigator::Prior, DbNavigator::Next, DbNavigator::Delete,
+                 DbNavigator::Post, DbNavigator::Cancel })
+            if (nav.button(b)->isEnabled())
+                on << nav.button(b)->text();
+        return on;
+    };
+    QCOMPARE(enabled(), QStringList({ "Next", "Delete" }));
+    nav.button(DbNavigator::Next)->click();
+    QCOMPARE(d.value("NUMBER").toString(), QString("1002"));
+    // The end shows once a move finds nothing more, as the dataset's eof() does.
+    QCOMPARE(enabled(), QStringList({ "Prior", "Next", "Delete" }));
+    nav.button(DbNavigator::Next)->click();
+    QCOMPARE(d.value("NUMBER").toString(), QString("1002"));
+    QCOMPARE(enabled(), QStringList({ "Prior", "Delete" }));
+
+    d.setValue("NAME", QStringLiteral("Adamson"));
+    QCOMPARE(enabled(), QStringList({ "Post", "Cancel" }));
+    // A refused post shows the engine's message and keeps the edit.
+    d.BeforePost = [](Dataset &) { throw dbf::Error("Name already used."); };
+    nav.button(DbNavigator::Post)->click();
+    QCOMPARE(messages.texts(), QStringList{ "Name already used." });
+    QCOMPARE(d.state(), Dataset::State::Edit);
+    d.BeforePost = nullptr;
+    nav.button(DbNavigator::Post)->click();
+    QCOMPARE(d.state(), Dataset::State::Browse);
+    QCOMPARE(d.value("NAME").toString(), QString("Adamson"));
+
+    // Delete asks first when told to; Cancel keeps the record.
+    messages.clear();
+    nav.setDeleteConfirmation("Delete this client?");
+    messages.enqueue(MessageAnswer::Cancel);
+    nav.click(DbNavigator::Delete);
+    QCOMPARE(messages.texts(), QStringList{ "Delete this client?" });
+    QCOMPARE(d.recordCount(), std::size_t(2));
+    messages.enqueue(MessageAnswer::Ok);
+    nav.click(DbNavigator::Delete);
+    QCOMPARE(d.recordCount(), std::size_t(1));
+    QCOMPARE(d.value("NUMBER").toString(), QString("1001"));
 }
 
 QTEST_MAIN(WidgetsTest)

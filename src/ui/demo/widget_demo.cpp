@@ -19,6 +19,7 @@
 #include "ui/db_grid.h"
 #include "ui/db_lookup_combo.h"
 #include "ui/db_memo.h"
+#include "ui/db_navigator.h"
 #include "ui/db_number_edit.h"
 #include "ui/db_radio_group.h"
 #include "ui/desktop_messages.h"
@@ -197,7 +198,11 @@ int main(int argc, char **argv)
     for (FieldLink *link : { number->link(), name->link(), opened->link(), staffCombo->link() })
         QObject::connect(link, &FieldLink::failed, [&](const QString &m) { messages.error(m); });
 
+    auto *navigator = new DbNavigator;
+    navigator->bind(&clients, &messages);
+    navigator->setDeleteConfirmation("Delete this client?");
     auto *buttons = new QHBoxLayout;
+    buttons->addWidget(navigator);
     buttons->addWidget(stateLabel, 1);
     buttons->addWidget(locate);
     buttons->addWidget(post);
