@@ -57,12 +57,14 @@ protected:
         auto t = Table::open(m_dir / "DMG.DBF", OpenMode::Exclusive);
         t->addTag("NAME", "NAME");
         t->addTag("AMT", "AMT");
-        Cursor c(*t);
-        for (int i = 0; i < 400; ++i) {
-            c.append();
-            c.setText("NAME", "K" + std::to_string((i * 7919) % 1000));
-            c.setInteger("AMT", (i * 31) % 97);
-            c.post();
+        {
+            Cursor c(*t);
+            for (int i = 0; i < 400; ++i) {
+                c.append();
+                c.setText("NAME", "K" + std::to_string((i * 7919) % 1000));
+                c.setInteger("AMT", (i * 31) % 97);
+                c.post();
+            }
         }
         t.reset();
         m_good = readBytes(mdx());

@@ -132,7 +132,7 @@ TEST_F(MdxTagTest, TagListKeepsExpressionsAsGivenAndTagOrderFollowsKeys)
     EXPECT_EQ(tags[2].keyType, 'N');
     EXPECT_EQ(tags[3].keyType, 'D');
 
-    Cursor c(*m_table);
+    auto c = std::make_unique<Cursor>(*m_table);
     const struct
     {
         const char *tag;
@@ -145,12 +145,13 @@ TEST_F(MdxTagTest, TagListKeepsExpressionsAsGivenAndTagOrderFollowsKeys)
         { "", { "delta", "alpha", "charlie", "bravo" } },
     };
     for (const auto &k : cases) {
-        c.setTag(k.tag);
-        EXPECT_EQ(names(c), k.order) << k.tag;
-        EXPECT_EQ(namesBackward(c), k.order) << k.tag;
+        c->setTag(k.tag);
+        EXPECT_EQ(names(*c), k.order) << k.tag;
+        EXPECT_EQ(namesBackward(*c), k.order) << k.tag;
     }
-    EXPECT_THROW(c.setTag("NOSUCH"), Error);
+    EXPECT_THROW(c->setTag("NOSUCH"), Error);
     EXPECT_TRUE(checkIndex(*m_table).empty());
+    c.reset();
 
     // The list survives closing and opening again, shared.
     open(OpenMode::Shared);
@@ -240,7 +241,9 @@ TEST_F(MdxTagTest, EditsDeletesAndUniqueKeysKeepEveryTagRight)
     m_table->addTag("CLIENT", "CLIENT");
     open(OpenMode::Shared);
 
-    Cursor c(*m_table);
+    auto cursor = std::make_unique<Cursor>(*m_table);
+    auto check = std::make_unique<Cursor>(*m_table);
+    Cursor &c = *cursor;
     c.setTag("NAME");
     // A duplicate of a unique key: refused, the cursor stays in insert, nothing written.
     c.append();
@@ -258,9 +261,8 @@ TEST_F(MdxTagTest, EditsDeletesAndUniqueKeysKeepEveryTagRight)
     c.setText("NAME", "three");
     EXPECT_THROW(c.post(), KeyViolation);
     c.cancel();
-    Cursor check(*m_table);
-    check.gotoRecNo(1);
-    EXPECT_EQ(check.text("NAME"), "one");
+    check->gotoRecNo(1);
+    EXPECT_EQ(check->text("NAME"), "one");
 
     // Key-changing edit: the record moves in both tags; the cursor follows it.
     c.edit();
@@ -284,6 +286,8 @@ TEST_F(MdxTagTest, EditsDeletesAndUniqueKeysKeepEveryTagRight)
     EXPECT_TRUE(checkIndex(*m_table).empty());
 
     // Pack (exclusive) renumbers the records and rebuilds the tags.
+    cursor.reset();
+    check.reset();
     open(OpenMode::Exclusive);
     m_table->pack();
     Cursor p(*m_table);
