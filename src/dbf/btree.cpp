@@ -454,7 +454,7 @@ std::uint32_t BTree::build(MdxFile &file, const MdxFile::Tag &tag,
     std::uint8_t b[MdxFile::kBlockSize];
     if (count == 0) {
         std::memset(b, 0, sizeof b);
-        const std::uint32_t page = file.allocateBlock();
+        const std::uint32_t page = file.allocateBlock(false);
         file.writeBlock(page, b, false);
         return page;
     }
@@ -479,7 +479,7 @@ std::uint32_t BTree::build(MdxFile &file, const MdxFile::Tag &tag,
             std::memcpy(b + 8 + i * item + 4, keys.data() + (at + i) * keyLength, keyLength);
         }
         at += take;
-        const std::uint32_t page = file.allocateBlock();
+        const std::uint32_t page = file.allocateBlock(false);
         file.writeBlock(page, b, false);
         level.push_back({ page, keys.data() + (at - 1) * keyLength });
     }
@@ -497,7 +497,7 @@ std::uint32_t BTree::build(MdxFile &file, const MdxFile::Tag &tag,
                     std::memcpy(b + 8 + i * item + 4, level[c + i].highest, keyLength);
             }
             c += take;
-            const std::uint32_t page = file.allocateBlock();
+            const std::uint32_t page = file.allocateBlock(false);
             file.writeBlock(page, b, false);
             up.push_back({ page, level[c - 1].highest });
         }

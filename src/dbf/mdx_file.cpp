@@ -314,6 +314,13 @@ void MdxFile::writeBlock(std::uint32_t page, const std::uint8_t *data, bool cach
 {
     m_file.writeAt(static_cast<std::uint64_t>(page) * kPageSize, data, kBlockSize);
     m_dirty = true;
+    if (page == m_publishAfter) {
+        // The new block exists now: count it before anything links to it.
+        m_publishAfter = 0;
+        std::uint8_t b[4];
+        put32(b, m_pageCount);
+        m_file.writeAt(32, b, sizeof b);
+    }
     auto it = m_cache.find(page);
     if (it != m_cache.end()) {
         std::memcpy(it->second.get(), data, kBlockSize);
@@ -324,11 +331,13 @@ void MdxFile::writeBlock(std::uint32_t page, const std::uint8_t *data, bool cach
     }
 }
 
-std::uint32_t MdxFile::allocateBlock()
+std::uint32_t MdxFile::allocateBlock(bool publish)
 {
     const std::uint32_t page = m_pageCount;
     m_pageCount += kBlockPages;
     m_dirty = true;
+    if (publish)
+        m_publishAfter = page;
     return page;
 }
 

@@ -120,7 +120,11 @@ public:
     // Writes a block through to the file (and the cache unless told otherwise).
     void writeBlock(std::uint32_t page, const std::uint8_t *data, bool cache = true);
     // A new block at the end of the file (inside a write session); its contents are unwritten.
-    std::uint32_t allocateBlock();
+    // With `publish` the header's page count is written as soon as the block is, before
+    // anything links to it, so that a program stopped in the middle of a session leaves no
+    // linked block beyond the counted pages and no counted page beyond the file; blocks nothing
+    // links to until the session ends (bulk builds) are counted at its end.
+    std::uint32_t allocateBlock(bool publish = true);
     void setRoot(std::size_t tag, std::uint32_t page);
     // Writes the header block and the tag table entry of a new tag whose tree is built already
     // (root set); returns its position.
@@ -146,6 +150,7 @@ private:
     int m_writeDepth = 0;
     bool m_locked = false;
     bool m_dirty = false;
+    std::uint32_t m_publishAfter = 0; // a new block whose write makes the page count public
     std::unordered_map<std::uint32_t, std::unique_ptr<std::uint8_t[]>> m_cache;
     // Direct-mapped front of the cache for the blocks used over and over (roots, inner nodes).
     struct Recent

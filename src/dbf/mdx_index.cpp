@@ -41,7 +41,7 @@ MdxFile::Tag tagFor(const TagDefinition &d, const KeyExpression &e)
 void buildTag(MdxFile &file, const TagDefinition &d, const KeyExpression &e, const SortedKeys &k)
 {
     MdxFile::Tag t = tagFor(d, e);
-    t.headerPage = file.allocateBlock();
+    t.headerPage = file.allocateBlock(false);
     t.root = BTree::build(file, t, k.keys, k.recNos);
     file.addTag(std::move(t));
 }
