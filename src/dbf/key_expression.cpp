@@ -210,7 +210,7 @@ void KeyExpression::evaluate(const std::uint8_t *image, std::uint8_t *out) const
     for (const Part &part : m_parts) {
         std::memcpy(p, image + part.offset, part.width);
         if (part.dtos && !Date::fromText(std::string_view(chars + part.offset, 8)))
-            std::memset(p, ' ', 8);
+            std::memset(p, ' ', part.width);
         if (part.upper)
             for (std::size_t i = 0; i < part.width; ++i)
                 if (p[i] >= 'a' && p[i] <= 'z')

@@ -150,9 +150,20 @@ TEST(KeyExpression, TypesLengthsAndEvaluation)
     EXPECT_EQ(joined.keyFromParts({ "c0123456", "x" }), "c01234x         ");
     EXPECT_EQ(amount.keyFromParts({ "-12.50" }), numericKey("-12.5"));
 
-    // Blank date inside DTOS: eight blanks.
+    // Blank date inside DTOS: eight blanks (and no more, when LEFT shortens the part).
     image.replace(17, 8, "        ");
     EXPECT_EQ(eval(dated), "c01           ");
+    const KeyExpression year("LEFT(DTOS(DATEBEG),4)+CLIENT", layout);
+    EXPECT_EQ(eval(year), "    c01   ");
+    image.replace(17, 8, "20241399"); // not a date: blanks as well
+    const KeyExpression yearLast("CLIENT+LEFT(DTOS(DATEBEG),4)", layout);
+    std::vector<std::uint8_t> out(yearLast.keyLength() + 8, 0xEE);
+    yearLast.evaluate(reinterpret_cast<const std::uint8_t *>(image.data()), out.data());
+    EXPECT_EQ(std::string(out.begin(), out.begin() + 10), "c01       ");
+    EXPECT_EQ(std::vector<std::uint8_t>(out.begin() + 10, out.end()),
+        std::vector<std::uint8_t>(8, 0xEE)); // nothing written past the key
+    image.replace(17, 8, "19991231");
+    EXPECT_EQ(eval(year), "1999c01   ");
 
     for (const char *bad : { "", "NOPE", "CLIENT+", "NOTE", "OK", "CLIENT+AMOUNT", "DTOS(CLIENT)",
              "SUBSTR(CLIENT,1,2)", "CLIENT)", "LEFT(CLIENT)" })
