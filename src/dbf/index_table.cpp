@@ -65,6 +65,28 @@ std::vector<TagInfo> Table::tags()
     return out;
 }
 
+void Table::repairIndex(const std::filesystem::path &dbfPath)
+{
+    const std::filesystem::path mdx = MdxIndex::pathFor(dbfPath);
+    std::vector<TagDefinition> definitions;
+    try {
+        auto table = open(dbfPath, OpenMode::Exclusive);
+        table->reindex();
+        return;
+    } catch (const CorruptFile &e) {
+        if (e.path() != mdx)
+            throw;
+        definitions = salvageTagDefinitions(mdx);
+        if (definitions.empty())
+            throw;
+    }
+    std::filesystem::remove(mdx);
+    auto table = open(dbfPath, OpenMode::Exclusive);
+    for (const TagDefinition &d : definitions)
+        table->addTag(d.name, d.expression, { d.unique, false, false });
+    table->flush();
+}
+
 void Table::reindex()
 {
     if (!isExclusive())

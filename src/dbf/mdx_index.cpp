@@ -293,6 +293,35 @@ void MdxIndex::addTag(const TagDefinition &definition)
     loadExpressions();
 }
 
+std::vector<TagDefinition> salvageTagDefinitions(const std::filesystem::path &mdxPath)
+{
+    std::vector<TagDefinition> out;
+    File f = File::open(mdxPath, File::Access::ReadOnly);
+    const std::uint64_t size = f.size();
+    std::uint8_t table[MdxFile::kFirstBlockPage * MdxFile::kPageSize] = {};
+    f.readAt(0, table, sizeof table);
+    for (std::size_t slot = 1; slot <= MdxFile::kMaxTags; ++slot) {
+        const std::uint8_t *e = table + 512 + 32 * slot;
+        const std::uint32_t page = static_cast<std::uint32_t>(e[0] | e[1] << 8 | e[2] << 16)
+            | (static_cast<std::uint32_t>(e[3]) << 24);
+        if (page == 0)
+            break;
+        if (static_cast<std::uint64_t>(page) * MdxFile::kPageSize + MdxFile::kBlockSize > size)
+            continue;
+        TagDefinition d;
+        for (int c = 0; c < 10 && e[4 + c] != 0; ++c)
+            d.name.push_back(static_cast<char>(e[4 + c]));
+        std::uint8_t header[256] = {};
+        f.readAt(static_cast<std::uint64_t>(page) * MdxFile::kPageSize, header, sizeof header);
+        for (std::size_t c = 24; c < 244 && header[c] != 0; ++c)
+            d.expression.push_back(static_cast<char>(header[c]));
+        d.unique = header[23] != 0;
+        if (!d.name.empty() && !d.expression.empty())
+            out.push_back(std::move(d));
+    }
+    return out;
+}
+
 std::unique_ptr<IndexHooks> openProductionIndex(Table &table)
 {
     const std::filesystem::path path = MdxIndex::pathFor(table.path());

@@ -73,6 +73,11 @@ private:
     std::uint64_t m_epoch = 0;
 };
 
+// The tag definitions an index file names, read leniently from its tag table and tag headers
+// (for repairing a file whose header or trees are damaged); tags whose entries are unreadable
+// are left out.
+std::vector<TagDefinition> salvageTagDefinitions(const std::filesystem::path &mdxPath);
+
 // Keys of every tag for the records of a table, sorted: the input of BTree::build.
 struct SortedKeys
 {

@@ -214,6 +214,10 @@ public:
     // Builds every tag anew from the records (exclusive table, else TableBusy). Without an
     // index file nothing happens.
     void reindex();
+    // Repairs the index of the table at `dbfPath` (opened exclusively here): a reindex when the
+    // index file opens; when it does not (a damaged header or tag table), the tag definitions
+    // still readable in it are added again to a new file. Throws the open's error when none is.
+    static void repairIndex(const std::filesystem::path &dbfPath);
     // The production index file beside the table (whether or not it exists).
     std::filesystem::path indexPath() const;
 

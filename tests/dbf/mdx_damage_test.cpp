@@ -160,6 +160,15 @@ TEST_F(MdxDamageTest, WrongSignatureOrSizesFailTheOpenNamingTheIndexFile)
         writeBytes(mdx(), bytes);
         const std::string error = openAndWalk();
         EXPECT_NE(error.find("DMG.MDX"), std::string::npos) << error;
+        // reindex makes the tags again from the definitions still readable in the file.
+        const ToolRun reindex = tarnwDbf("reindex " + file());
+        EXPECT_EQ(reindex.status, 0) << reindex.output;
+        EXPECT_EQ(openAndWalk(), "");
+        // A tag whose entry points at the wrong page cannot be read back; the others can.
+        const ToolRun tags = tarnwDbf("tags " + file());
+        EXPECT_EQ(tags.output,
+            std::string(c.at == 544 ? "" : "NAME\tNAME\tC(30)\n") + "AMT\tAMT\tN(12)\n");
+        EXPECT_EQ(tarnwDbf("check " + file()).status, 0);
     }
     // The block size of another kind of index is refused as unsupported.
     auto bytes = m_good;

@@ -62,8 +62,7 @@ int runCheck(const std::vector<std::string> &args, std::istream &, std::ostream 
 int runReindex(const std::vector<std::string> &args, std::istream &, std::ostream &)
 {
     needFile(args);
-    auto table = dbf::Table::open(args[0], dbf::OpenMode::Exclusive);
-    table->reindex();
+    dbf::Table::repairIndex(args[0]);
     return 0;
 }
 

@@ -22,7 +22,9 @@ const std::vector<Command> &commands()
         { "check", "FILE",
             "verify every tag against the records; prints each fault, exit status 1 on any",
             runCheck },
-        { "reindex", "FILE", "build every index tag anew from the records", runReindex },
+        { "reindex", "FILE",
+            "build every index tag anew from the records (also from a damaged index file)",
+            runReindex },
         { "pack", "FILE", "remove deleted records and unused memo space; rebuild the tags",
             runPack },
     };
