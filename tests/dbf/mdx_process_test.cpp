@@ -1,4 +1,5 @@
 // Two programs share a table: one appends and edits while the other walks the tags.
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <set>
@@ -120,4 +121,82 @@ TEST(MdxProcess, WalkerSeesKeysInOrderAndNoRecordTwiceWhileAnotherProgramWrites)
     Cursor c(*t);
     c.setTag("NAME");
     EXPECT_EQ(c.recordCount(), 3200u);
+}
+
+// Two programs append the same keys to a unique tag at once: each key goes in exactly once,
+// the other program's post is refused, and no refused record reaches the table.
+TEST(MdxProcess, UniqueKeyCheckAndInsertAreOneStepAcrossPrograms)
+{
+    TestDir dir;
+    const auto path = dir / "UNIQ.DBF";
+    Table::create(path, { { "CODE", FieldType::Character, 8, 0 } });
+    {
+        auto t = Table::open(path, OpenMode::Exclusive);
+        t->addTag("CODE", "CODE", { true, false, false });
+    }
+    const int keys = 300;
+    // Both programs open the table, meet, and then append.
+    int ready[2], go[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(go), 0);
+    auto appendAll = [&](bool child) {
+        int refused = 0;
+        std::vector<int> order(keys);
+        for (int i = 0; i < keys; ++i)
+            order[static_cast<std::size_t>(i)] = i;
+        std::shuffle(order.begin(), order.end(), std::mt19937(child ? 1u : 2u));
+        auto t = Table::open(path, OpenMode::Shared);
+        Cursor c(*t);
+        char byte = 1;
+        if (child) {
+            if (write(ready[1], &byte, 1) != 1 || read(go[0], &byte, 1) != 1)
+                return -1;
+        } else {
+            if (read(ready[0], &byte, 1) != 1 || write(go[1], &byte, 1) != 1)
+                return -1;
+        }
+        for (int i = 0; i < keys; ++i) {
+            c.append();
+            // Each program goes through the keys in its own random order, so that both add
+            // keys all over the tag while the other is adding and refusing.
+            c.setText("CODE", "K" + std::to_string(order[static_cast<std::size_t>(i)]));
+            try {
+                c.post();
+            } catch (const KeyViolation &) {
+                c.cancel();
+                ++refused;
+            }
+            // A pause between posts, as a person would make, lets the other program in.
+            usleep(100);
+        }
+        return refused;
+    };
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        int refused = -1;
+        try {
+            refused = appendAll(true);
+        } catch (...) {
+        }
+        const ssize_t w = write(pipeFds[1], &refused, sizeof refused);
+        _exit(w == sizeof refused ? 0 : 1);
+    }
+    const int refusedHere = appendAll(false);
+    int refusedThere = -1;
+    ASSERT_EQ(read(pipeFds[0], &refusedThere, sizeof refusedThere),
+        static_cast<ssize_t>(sizeof refusedThere));
+    int status = 0;
+    waitpid(pid, &status, 0);
+    for (int fd : { pipeFds[0], pipeFds[1], ready[0], ready[1], go[0], go[1] })
+        close(fd);
+    EXPECT_EQ(refusedHere + refusedThere, keys);
+    auto t = Table::open(path, OpenMode::Shared);
+    EXPECT_EQ(t->recordCount(), static_cast<RecNo>(keys));
+    const auto faults = checkIndex(*t);
+    EXPECT_TRUE(faults.empty()) << faults.front();
+    std::printf(
+        "this program added %d keys, the other %d\n", keys - refusedHere, keys - refusedThere);
 }
