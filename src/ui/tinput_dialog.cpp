@@ -75,7 +75,8 @@ void TInputDialog::setCode(const QString &code)
 
 void TInputDialog::OKBtnClick()
 {
-    if (m_edit->text().isEmpty())
+    // Blanks alone are no code: a record keyed by blanks could be neither found nor typed.
+    if (m_edit->text().trimmed().isEmpty())
         reject();
     else
         accept();

@@ -54,6 +54,13 @@ void UiDialogsTest::inputDialogOkOnEmptyEndsAsCancel()
     QTest::mouseClick(ok, Qt::LeftButton);
     QCOMPARE(dlg.result(), int(QDialog::Rejected));
     QVERIFY(!dlg.isVisible());
+
+    // Blanks alone count as empty.
+    dlg.setCode(QStringLiteral("   "));
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    QTest::mouseClick(ok, Qt::LeftButton);
+    QCOMPARE(dlg.result(), int(QDialog::Rejected));
 }
 
 void UiDialogsTest::maximisedWindowReopensMaximisedWithItsNormalRectangle()
