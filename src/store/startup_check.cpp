@@ -1,6 +1,7 @@
 #include "store/startup_check.h"
 
 #include "dbf/errors.h"
+#include "dbf/table.h"
 #include "store/data_files.h"
 #include "store/schema.h"
 #include "store/store_error.h"
@@ -28,6 +29,31 @@ bool restoreFromTemplate(
     } catch (const fs::filesystem_error &e) {
         throw StoreError("The data file " + fileName + " could not be restored from " + templateName
             + ": " + e.code().message() + ".");
+    }
+}
+
+// Adds one tag to a table opened exclusively; any engine failure becomes a StoreError naming
+// the tag, the table and the engine's reason.
+void addTag(dbf::Table &table, const TableDef &def, const TagDef &tag)
+{
+    try {
+        table.addTag(tag.name, tag.key,
+            dbf::TagOptions{
+                .unique = tag.unique, .primary = tag.primary, .expression = tag.expression });
+    } catch (const dbf::Error &e) {
+        throw StoreError("The index tag " + tag.name + " of " + def.dbfName()
+            + " could not be added: " + e.what());
+    }
+}
+
+std::unique_ptr<dbf::Table> openExclusive(
+    const fs::path &directory, const TableDef &def, const TagDef &firstTag)
+{
+    try {
+        return dbf::Table::open(directory, def.name, dbf::OpenMode::Exclusive);
+    } catch (const dbf::Error &e) {
+        throw StoreError("The index tag " + firstTag.name + " of " + def.dbfName()
+            + " could not be added: " + e.what());
     }
 }
 
@@ -61,6 +87,47 @@ void StartupCheck::restoreMissingFiles()
         if (restoreFromTemplate(m_directory, def.dbtName(), def.dbtTemplateName()))
             m_report.restoredFiles.push_back(def.dbtName());
     }
+}
+
+void StartupCheck::rebuildMissingIndexes()
+{
+    for (std::string_view name : indexCheckOrder()) {
+        const TableDef &def = table(name);
+        if (findFile(m_directory, def.mdxName()))
+            continue;
+        const auto dbfPath = findFile(m_directory, def.dbfName());
+        if (!dbfPath)
+            throw StoreError("The data file " + def.dbfName() + " is missing; its index file "
+                + def.mdxName() + " cannot be built.");
+        try {
+            clearProductionIndexFlag(*dbfPath);
+        } catch (const dbf::Error &e) {
+            throw StoreError("The index file " + def.mdxName() + " cannot be built: " + e.what());
+        }
+        auto table = openExclusive(m_directory, def, def.tags.front());
+        for (const TagDef &tag : def.tags) {
+            addTag(*table, def, tag);
+            m_report.addedTags.push_back(def.name + "." + tag.name);
+        }
+        table.reset();
+        m_report.rebuiltIndexFiles.push_back(def.mdxName());
+    }
+}
+
+bool StartupCheck::hasSlipDateTag(dbf::Table &slipTable)
+{
+    for (const dbf::TagInfo &tag : slipTable.tags())
+        if (tag.expression == kSlipDateExpression)
+            return true;
+    return false;
+}
+
+void StartupCheck::addSlipDateTag(const fs::path &dataDirectory)
+{
+    const TableDef &def = table(kSlipTable);
+    const TagDef tag = slipDateRepairTag();
+    auto slips = openExclusive(dataDirectory, def, tag);
+    addTag(*slips, def, tag);
 }
 
 } // namespace store

@@ -4,6 +4,10 @@
 #include <string>
 #include <vector>
 
+namespace dbf {
+class Table;
+}
+
 namespace store {
 
 // What a start-up check did, in the order it did it. File names are the canonical upper-case
@@ -26,6 +30,17 @@ struct StartupReport
 //                           (TWCLIENT TWSLIP TWSETUP) from its .~DT template. Files that exist
 //                           are never touched, even when empty or damaged.
 //
+//   rebuildMissingIndexes() each index file missing, in the fixed order TWACT TWCLIENT TWEMPLOY
+//                           TWPROJCT TWSLIP TWINVOIC TWPMT TWEMPMS MENU, is built anew: the
+//                           table's production index flag is cleared (so that it opens without
+//                           the file), then every tag of the schema is added in order, the first
+//                           creating the file. Index files that exist are left alone.
+//
+// After the tables are open, the slip table must carry the client-and-date tag; index files
+// written before that tag existed lack it. hasSlipDateTag() looks for it among the tags the
+// engine reports (the expression compared exactly, case and all), addSlipDateTag() adds it; the
+// latter needs the table to itself, so the program closes its slip cursors around it.
+//
 // A table restored from its template starts without records; an index file left over from the
 // table it replaces would describe records that are gone, so it is removed (reported in
 // staleIndexFiles).
@@ -42,6 +57,15 @@ public:
     const StartupReport &report() const { return m_report; }
 
     void restoreMissingFiles();
+    // Requires restoreMissingFiles() first (a missing table cannot be indexed). Needs each table
+    // it rebuilds to itself: a table another program has open ends in StoreError naming the
+    // tag, as does a key the engine refuses. Tags added before the failure stay in the file.
+    void rebuildMissingIndexes();
+
+    static bool hasSlipDateTag(dbf::Table &slipTable);
+    // Adds the client-and-date tag to TWSLIP of `dataDirectory` (opened exclusively here).
+    // Throws StoreError naming the tag when it cannot be added.
+    static void addSlipDateTag(const std::filesystem::path &dataDirectory);
 
 private:
     std::filesystem::path m_directory;
