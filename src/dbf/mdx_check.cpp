@@ -119,14 +119,10 @@ private:
         for (std::size_t i = 0; i + 1 < n; ++i)
             if (compareKeys(m_tag.type, keyAt(i), keyAt(i + 1), kl) > 0)
                 fault("separators out of order in page " + std::to_string(page));
-        for (std::size_t i = 0; i <= n; ++i) {
-            const std::uint32_t child = get32(b + 8 + i * item);
-            const std::size_t before = recNos.size();
-            walk(child, depth + 1, i == 0 ? low : keyAt(i - 1), i < n ? keyAt(i) : high);
-            // I5: the separator equals the child's highest key when the child's last leaf
-            // holds keys (checked loosely: it must not lie below it, tested above).
-            (void)before;
-        }
+        // I5: every key below child i lies between separators i - 1 and i.
+        for (std::size_t i = 0; i <= n; ++i)
+            walk(get32(b + 8 + i * item), depth + 1, i == 0 ? low : keyAt(i - 1),
+                i < n ? keyAt(i) : high);
     }
 
     MdxFile &m_file;
