@@ -333,6 +333,7 @@ void BTree::updateSeparators(const Path &path, std::size_t childLevel, const std
 
 void BTree::insert(const std::uint8_t *key, RecNo recNo)
 {
+    m_file.markHasKeys(m_tag);
     Path path;
     descend(path, key, m_keyLength, recNo);
     const std::size_t leafLevel = path.levels.size() - 1;

@@ -161,6 +161,7 @@ void MdxFile::readAll()
             throw CorruptFile(p, thOff + 12, "impossible key sizes in tag " + t.name);
         t.unique = th[23] != 0 || (th[8] & 0x40) != 0;
         t.singleField = th[480] != 0;
+        t.hasKeys = th[246] != 0;
         for (std::size_t c = 24; c < 244 && th[c] != 0; ++c)
             t.expression.push_back(static_cast<char>(th[c]));
         t.root = get32(th);
@@ -351,6 +352,17 @@ void MdxFile::setRoot(std::size_t tag, std::uint32_t page)
     m_dirty = true;
 }
 
+void MdxFile::markHasKeys(std::size_t tag)
+{
+    Tag &t = m_tags.at(tag);
+    if (t.hasKeys)
+        return;
+    const std::uint8_t one = 1;
+    m_file.writeAt(static_cast<std::uint64_t>(t.headerPage) * kPageSize + 246, &one, 1);
+    t.hasKeys = true;
+    m_dirty = true;
+}
+
 std::size_t MdxFile::addTag(Tag tag)
 {
     if (m_tags.size() >= kMaxTags)
@@ -374,7 +386,7 @@ std::size_t MdxFile::addTag(Tag tag)
     th[20] = 1;
     th[23] = tag.unique ? 1 : 0;
     std::memcpy(th + 24, tag.expression.data(), std::min<std::size_t>(tag.expression.size(), 219));
-    th[246] = 1;
+    th[246] = tag.hasKeys ? 1 : 0;
     put32(th + 248, tag.root);
     put32(th + 252, tag.root);
     putDate(th + 257);

@@ -85,6 +85,7 @@ public:
         std::uint16_t maxKeys = 0;
         bool unique = false;
         bool singleField = false;
+        bool hasKeys = false; // tag header byte 246: set once a key was added
         std::uint32_t headerPage = 0;
         std::uint32_t root = 0;
     };
@@ -126,6 +127,8 @@ public:
     // links to until the session ends (bulk builds) are counted at its end.
     std::uint32_t allocateBlock(bool publish = true);
     void setRoot(std::size_t tag, std::uint32_t page);
+    // Sets the tag header's "has keys" byte, once.
+    void markHasKeys(std::size_t tag);
     // Writes the header block and the tag table entry of a new tag whose tree is built already
     // (root set); returns its position.
     std::size_t addTag(Tag tag);

@@ -43,6 +43,7 @@ void buildTag(MdxFile &file, const TagDefinition &d, const KeyExpression &e, con
     MdxFile::Tag t = tagFor(d, e);
     t.headerPage = file.allocateBlock(false);
     t.root = BTree::build(file, t, k.keys, k.recNos);
+    t.hasKeys = !k.recNos.empty();
     file.addTag(std::move(t));
 }
 

@@ -98,6 +98,7 @@ TEST_F(MdxTagTest, FirstTagCreatesTheIndexFileInTheStandardLayout)
     EXPECT_EQ(mdx[0x80E], 63); // max keys
     EXPECT_EQ(mdx[0x812], 16); // item length
     EXPECT_EQ(std::string(mdx.begin() + 0x818, mdx.begin() + 0x81C), "NAME");
+    EXPECT_EQ(mdx[0x800 + 246], 1); // the tag has keys
     // Root leaf: 3 keys ADAMS 2, BAKER 1, CLARK 3, then a zero pointer.
     EXPECT_EQ(mdx[0xC00], 3);
     EXPECT_EQ(mdx[0xC08], 2);
@@ -110,6 +111,16 @@ TEST_F(MdxTagTest, FirstTagCreatesTheIndexFileInTheStandardLayout)
     EXPECT_EQ(dbf[28], 1);
     EXPECT_EQ(dbf[32 + 31], 1); // NAME carries a tag of its own
     EXPECT_EQ(dbf[64 + 31], 0);
+}
+
+TEST_F(MdxTagTest, EmptyTagSaysSoUntilItsFirstKey)
+{
+    m_table->addTag("NAME", "NAME");
+    EXPECT_EQ(readBytes(m_dir / "SAMPLE.MDX")[0x800 + 246], 0);
+    EXPECT_EQ(readBytes(m_dir / "SAMPLE.MDX")[0xC00], 0); // the root is an empty leaf
+    add("X", "", "", 0);
+    EXPECT_EQ(readBytes(m_dir / "SAMPLE.MDX")[0x800 + 246], 1);
+    EXPECT_TRUE(checkIndex(*m_table).empty());
 }
 
 TEST_F(MdxTagTest, TagListKeepsExpressionsAsGivenAndTagOrderFollowsKeys)
