@@ -233,9 +233,22 @@ void Dataset::edit()
         insert();
         return;
     }
-    m_cursor->edit();
+    const dbf::RecNo before = m_cursor->recNo();
+    try {
+        m_cursor->edit();
+    } catch (...) {
+        // A record deleted by another program meanwhile: the cursor stands on a neighbour now.
+        if (m_cursor->recNo() != before) {
+            m_bof = m_eof = false;
+            scrolled(true);
+        }
+        throw;
+    }
     m_modified = false;
     setState(State::Edit);
+    // The record was read again under its lock; another program may have changed it since it
+    // was shown.
+    sendRecordChanged(false);
 }
 
 void Dataset::insert()

@@ -18,16 +18,18 @@ void FieldLink::bind(Dataset *dataset, const QString &field)
     m_field = field;
     m_index = -1;
     if (dataset) {
-        m_connections << connect(dataset, &Dataset::recordChanged, this, &FieldLink::refresh)
-                      << connect(dataset, &Dataset::fieldChanged, this,
-                             [this](int f) {
-                                 if (f == m_index && !m_writing)
-                                     refresh();
-                             })
-                      << connect(dataset, &Dataset::aboutToPost, this, [this] {
-                             if (take && !m_writing)
-                                 take();
-                         });
+        // The widget writing now shows its own text already (the edit its write starts re-reads
+        // the record); every other widget shows the record.
+        m_connections << connect(dataset, &Dataset::recordChanged, this, [this] {
+            if (!m_writing)
+                refresh();
+        }) << connect(dataset, &Dataset::fieldChanged, this, [this](int f) {
+            if (f == m_index && !m_writing)
+                refresh();
+        }) << connect(dataset, &Dataset::aboutToPost, this, [this] {
+            if (take && !m_writing)
+                take();
+        });
     }
     refresh();
 }

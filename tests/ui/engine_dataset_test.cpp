@@ -9,6 +9,7 @@
 #include "dbf/table.h"
 #include "ui/dataset.h"
 #include "ui/dataset_table_model.h"
+#include "ui/db_edit.h"
 #include "ui/engine_cursor.h"
 
 using namespace ui;
@@ -105,6 +106,7 @@ private slots:
     void autoEditOffRefusesTyping();
     void lockedRecordAndRefusedNumberKeepTheState();
     void valuesOfEveryFieldType();
+    void editShowsWhatAnotherProgramWrote();
     void indexTagOrdersFindsAndRanges();
     void detailFollowsItsMaster_data();
     void detailFollowsItsMaster();
@@ -196,6 +198,50 @@ void EngineDatasetTest::lockedRecordAndRefusedNumberKeepTheState()
     // The lock is released: another program can edit now.
     holder.edit();
     holder.cancel();
+}
+
+void EngineDatasetTest::editShowsWhatAnotherProgramWrote()
+{
+    Dataset d("clients");
+    d.open(std::make_unique<EngineCursor>(openTable(*m_dir, "CLIENTS.DBF")));
+    QWidget window;
+    auto *number = new DbEdit(&window);
+    number->bind(&d, "NUMBER");
+    auto *name = new DbEdit(&window);
+    name->bind(&d, "NAME");
+    window.show();
+
+    // Another program changes the record shown, then the user types into the name.
+    auto other = openTable(*m_dir, "CLIENTS.DBF");
+    {
+        dbf::Cursor c(*other);
+        c.edit();
+        c.setText("NUMBER", "1101");
+        c.post();
+    }
+    QCOMPARE(number->text(), QString("1001"));
+    name->setFocus();
+    name->end(false);
+    QTest::keyClicks(name, "s");
+    QCOMPARE(number->text(), QString("1101"));
+    QCOMPARE(name->text(), QString("Bakers"));
+    d.post();
+    QCOMPARE(nameOnDisk(*m_dir, 1), QString("Bakers"));
+    QCOMPARE(d.text("NUMBER"), QString("1101"));
+
+    // Another program deletes the record shown: the edit is refused and the dataset and its
+    // widgets stand on the following record.
+    d.next();
+    {
+        dbf::Cursor c(*other);
+        QVERIFY(c.gotoRecNo(2));
+        c.remove();
+    }
+    QCOMPARE(number->text(), QString("1002"));
+    QVERIFY_THROWS_EXCEPTION(dbf::Error, d.edit());
+    QCOMPARE(d.state(), Dataset::State::Browse);
+    QCOMPARE(number->text(), QString("1003"));
+    QCOMPARE(name->text(), QString("Carter"));
 }
 
 void EngineDatasetTest::valuesOfEveryFieldType()
