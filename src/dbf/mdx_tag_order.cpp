@@ -48,6 +48,7 @@ void TagOrder::setRange(std::string low, std::string high)
 {
     checkProbe(low);
     checkProbe(high);
+    dropAhead();
     m_low = std::move(low);
     m_high = std::move(high);
     m_ranged = true;
@@ -56,6 +57,7 @@ void TagOrder::setRange(std::string low, std::string high)
 
 void TagOrder::setEmptyRange()
 {
+    dropAhead();
     m_ranged = true;
     m_nothing = true;
     m_low.clear();
@@ -64,6 +66,7 @@ void TagOrder::setEmptyRange()
 
 void TagOrder::cancelRange()
 {
+    dropAhead();
     m_ranged = false;
     m_nothing = false;
     m_low.clear();
@@ -90,6 +93,49 @@ bool TagOrder::belowHigh(const std::uint8_t *key) const
         <= 0;
 }
 
+namespace {
+constexpr auto kAheadLife = std::chrono::milliseconds(50);
+constexpr std::size_t kAheadMax = 128;
+} // namespace
+
+void TagOrder::dropAhead()
+{
+    if (m_aheadPos < m_aheadRecs.size())
+        m_path = {}; // the path stands on the last entry read ahead, not on the current one
+    m_aheadKeys.clear();
+    m_aheadRecs.clear();
+    m_aheadPos = 0;
+}
+
+// Called inside a session right after accept(): copies the entries that follow in the same leaf
+// (within the range and strictly ascending), leaving the path on the last one copied.
+void TagOrder::fillAhead(BTree &tree, MdxFile &file)
+{
+    m_aheadKeys.clear();
+    m_aheadRecs.clear();
+    m_aheadPos = 0;
+    const std::uint32_t leaf = m_path.levels.back().page;
+    const std::uint8_t *prevKey = m_key.data();
+    RecNo prevRec = m_current;
+    BTree::Path probe = m_path;
+    while (m_aheadRecs.size() < kAheadMax && tree.next(probe) && probe.levels.back().page == leaf) {
+        const std::uint8_t *key = tree.key(probe);
+        const RecNo rec = tree.recNo(probe);
+        const int c = compareKeys(m_type, key, prevKey, m_keyLength);
+        if (c < 0 || (c == 0 && rec <= prevRec))
+            throw CorruptFile(file.path(), 0, "keys out of order in tag " + m_name);
+        if (!belowHigh(key))
+            break;
+        m_aheadKeys.insert(m_aheadKeys.end(), key, key + m_keyLength);
+        m_aheadRecs.push_back(rec);
+        prevKey = key;
+        prevRec = rec;
+        m_path = probe;
+    }
+    m_aheadGeneration = file.generation();
+    m_aheadTime = std::chrono::steady_clock::now();
+}
+
 RecNo TagOrder::accept(BTree &tree)
 {
     const std::uint8_t *key = tree.key(m_path);
@@ -100,6 +146,7 @@ RecNo TagOrder::accept(BTree &tree)
 
 RecNo TagOrder::first()
 {
+    dropAhead();
     if (m_nothing) {
         m_path = {};
         m_key.clear();
@@ -122,6 +169,7 @@ RecNo TagOrder::first()
 
 RecNo TagOrder::last()
 {
+    dropAhead();
     if (m_nothing) {
         m_path = {};
         m_key.clear();
@@ -151,6 +199,16 @@ RecNo TagOrder::next()
 {
     if (m_current == 0)
         return first();
+    if (m_aheadPos < m_aheadRecs.size()) {
+        if (m_epoch == m_index->epoch() && m_index->file().generation() == m_aheadGeneration
+            && std::chrono::steady_clock::now() - m_aheadTime < kAheadLife) {
+            const std::uint8_t *key = m_aheadKeys.data() + m_aheadPos * m_keyLength;
+            m_key.assign(key, key + m_keyLength);
+            m_current = m_aheadRecs[m_aheadPos++];
+            return m_current;
+        }
+    }
+    dropAhead();
     MdxFile &file = m_index->file();
     MdxReadSession session(file);
     BTree tree(file, resolve());
@@ -168,8 +226,11 @@ RecNo TagOrder::next()
         const int c = compareKeys(m_type, key, m_key.data(), m_keyLength);
         if (c < 0 || (c == 0 && tree.recNo(m_path) <= m_current))
             throw CorruptFile(file.path(), 0, "keys out of order in tag " + m_name);
-        if (belowHigh(key))
-            return accept(tree);
+        if (belowHigh(key)) {
+            accept(tree);
+            fillAhead(tree, file);
+            return m_current;
+        }
     }
     m_path = {};
     return 0;
@@ -177,6 +238,7 @@ RecNo TagOrder::next()
 
 RecNo TagOrder::prior()
 {
+    dropAhead();
     if (m_current == 0)
         return 0;
     MdxFile &file = m_index->file();
@@ -203,6 +265,7 @@ RecNo TagOrder::prior()
 
 bool TagOrder::seek(RecNo recNo, const std::uint8_t *image)
 {
+    dropAhead();
     if (recNo == 0 || image == nullptr || image[0] == '*')
         return false;
     MdxFile &file = m_index->file();
@@ -224,6 +287,7 @@ bool TagOrder::seek(RecNo recNo, const std::uint8_t *image)
 
 RecNo TagOrder::seekKey(std::string_view key)
 {
+    dropAhead();
     checkProbe(key);
     if (m_nothing)
         return 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -23,6 +24,9 @@ class MdxIndex;
 // changed the tag meanwhile, the next move finds its place again from the remembered entry, so
 // a walk never returns an entry twice nor skips one that stayed. Each move runs under the
 // index's shared lock; a move that would go against the key order reports a damaged index.
+// A forward walk takes the rest of the current leaf in the same step and serves the following
+// next() calls from it for up to 50 ms, unless this program changes the index meanwhile (the
+// cursor reads every record itself, so a record deleted meanwhile is still skipped).
 class TagOrder : public RecordOrder
 {
 public:
@@ -57,6 +61,8 @@ private:
     bool aboveLow(const std::uint8_t *key) const;
     bool belowHigh(const std::uint8_t *key) const;
     RecNo accept(BTree &tree);
+    void fillAhead(BTree &tree, MdxFile &file);
+    void dropAhead();
 
     MdxIndex *m_index;
     std::string m_name;
@@ -70,6 +76,12 @@ private:
     std::vector<std::uint8_t> m_key;
     RecNo m_current = 0;
     BTree::Path m_path;
+    // Entries after the current one, read ahead from its leaf (see above).
+    std::vector<std::uint8_t> m_aheadKeys;
+    std::vector<RecNo> m_aheadRecs;
+    std::size_t m_aheadPos = 0;
+    std::uint64_t m_aheadGeneration = 0;
+    std::chrono::steady_clock::time_point m_aheadTime;
 };
 
 } // namespace dbf

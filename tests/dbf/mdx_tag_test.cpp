@@ -1,7 +1,9 @@
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "dbf/cursor.h"
@@ -341,4 +343,39 @@ TEST_F(MdxTagTest, MissingIndexFileOpensWithoutTagsAndAddTagMakesItAgain)
     EXPECT_THROW(m_table->addTag("BAD NAME", "NAME"), Error);
     EXPECT_THROW(m_table->addTag("OK", "NOFIELD"), Error);
     EXPECT_EQ(m_table->tags().size(), 2u);
+}
+
+// A walk reads the rest of a leaf ahead; what another program adds after that shows within
+// 50 ms, and what this program adds shows at once.
+TEST_F(MdxTagTest, WalkSeesOtherProgramsKeysAfterTheReadAheadExpires)
+{
+    for (const char *n : { "a", "c", "e", "g" })
+        add(n, "", "", 0);
+    m_table->addTag("NAME", "NAME");
+    open(OpenMode::Shared);
+    auto other = Table::open(m_dir / "SAMPLE.DBF", OpenMode::Shared);
+    {
+        Cursor walk(*m_table);
+        walk.setTag("NAME");
+        ASSERT_TRUE(walk.next()); // on "c", with "e" and "g" read ahead
+        EXPECT_EQ(walk.text("NAME"), "c");
+        {
+            Cursor c(*other);
+            c.append();
+            c.setText("NAME", "d");
+            c.post();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        ASSERT_TRUE(walk.next());
+        EXPECT_EQ(walk.text("NAME"), "d");
+        // This program's own insert is seen by the next step at once.
+        add("f", "", "", 0);
+        ASSERT_TRUE(walk.next());
+        EXPECT_EQ(walk.text("NAME"), "e");
+        ASSERT_TRUE(walk.next());
+        EXPECT_EQ(walk.text("NAME"), "f");
+        ASSERT_TRUE(walk.next());
+        EXPECT_EQ(walk.text("NAME"), "g");
+        EXPECT_FALSE(walk.next());
+    }
 }
