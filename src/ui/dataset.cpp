@@ -234,6 +234,10 @@ void Dataset::edit()
         return;
     }
     const dbf::RecNo before = m_cursor->recNo();
+    const std::size_t fields = m_cursor->layout().fieldCount();
+    QVariantList shown;
+    for (std::size_t f = 0; f < fields; ++f)
+        shown << m_cursor->value(f);
     try {
         m_cursor->edit();
     } catch (...) {
@@ -248,7 +252,11 @@ void Dataset::edit()
     setState(State::Edit);
     // The record was read again under its lock; another program may have changed it since it
     // was shown.
-    sendRecordChanged(false);
+    for (std::size_t f = 0; f < fields; ++f)
+        if (m_cursor->value(f) != shown[qsizetype(f)]) {
+            sendRecordChanged(false);
+            break;
+        }
 }
 
 void Dataset::insert()

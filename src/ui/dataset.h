@@ -94,9 +94,10 @@ public:
     Bookmark bookmark() const;
     bool gotoBookmark(const Bookmark &bookmark); // false (and no move) when it is gone
 
-    // Locks and re-reads the record, then tells the views (recordChanged), as another program
-    // may have changed it. On an empty dataset this inserts. When another program deleted the
-    // record meanwhile, it throws with the dataset on a neighbouring record (afterScroll sent).
+    // Locks and re-reads the record; when another program changed it since it was shown, tells
+    // the views (recordChanged, dataChanged). On an empty dataset this inserts. When another
+    // program deleted the record meanwhile, it throws with the dataset on a neighbouring record
+    // (afterScroll sent).
     void edit();
     void insert();
     void post();
