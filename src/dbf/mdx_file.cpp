@@ -159,6 +159,9 @@ void MdxFile::readAll()
             || t.itemLength % 4 != 0 || t.maxKeys < 2
             || t.maxKeys > (kBlockSize - 12) / t.itemLength)
             throw CorruptFile(p, thOff + 12, "impossible key sizes in tag " + t.name);
+        if (th[245] != 0 || (th[8] & 0x08) != 0)
+            throw Unsupported(p.filename().string() + ": tag " + t.name
+                + " has a FOR condition or descending order, which this engine does not keep.");
         t.unique = th[23] != 0 || (th[8] & 0x40) != 0;
         t.singleField = th[480] != 0;
         t.hasKeys = th[246] != 0;

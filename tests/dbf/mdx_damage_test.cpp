@@ -170,6 +170,13 @@ TEST_F(MdxDamageTest, WrongSignatureOrSizesFailTheOpenNamingTheIndexFile)
             std::string(c.at == 544 ? "" : "NAME\tNAME\tC(30)\n") + "AMT\tAMT\tN(12)\n");
         EXPECT_EQ(tarnwDbf("check " + file()).status, 0);
     }
+    // Tags with a FOR condition or in descending order are refused rather than kept wrongly.
+    for (std::size_t at : { std::size_t{ 2048 + 245 }, std::size_t{ 2048 + 8 } }) {
+        auto bytes = m_good;
+        bytes[at] |= at == 2048 + 8 ? 0x08 : 0x01;
+        writeBytes(mdx(), bytes);
+        EXPECT_THROW(Table::open(m_dir / "DMG.DBF", OpenMode::Shared), Unsupported) << at;
+    }
     // The block size of another kind of index is refused as unsupported.
     auto bytes = m_good;
     bytes[22] = 0x00;
