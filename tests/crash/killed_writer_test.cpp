@@ -1,0 +1,250 @@
+// A writer process appends and edits slips (keys moving in several tags, memos, index blocks
+// splitting as the table grows) and is killed with SIGKILL at a random moment, again and again.
+// Before each write it journals what it is about to do, after the post that it is done, one
+// write() per line, so the parent knows every acknowledged write and the one in flight. After
+// each kill: the table opens, every acknowledged record reads back exactly, only the record in
+// flight may differ, and index damage is found by the check and repaired by the reindex.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "dbf/cursor.h"
+#include "dbf/mdx_check.h"
+#include "dbf/table.h"
+#include "store/schema.h"
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int killCount()
+{
+    if (const char *n = std::getenv("TARNW_CRASH_KILLS"))
+        return std::max(1, std::atoi(n));
+    return 50;
+}
+
+struct Slip
+{
+    std::int64_t number = 0;
+    std::string client;
+    double total = 0;
+    std::int64_t statement = 0;
+    std::string memo;
+    bool operator==(const Slip &) const = default;
+};
+
+std::ostream &operator<<(std::ostream &os, const Slip &s)
+{
+    return os << "{" << s.number << " '" << s.client << "' " << s.total << " " << s.statement
+              << " '" << s.memo << "'}";
+}
+
+std::string clientFor(std::int64_t a, std::int64_t b)
+{
+    return "C" + std::to_string((a * 7 + b * 13) % 50);
+}
+
+// The record appended as number n (its record number).
+Slip appended(std::int64_t n)
+{
+    return { n, clientFor(n, 0), static_cast<double>(n) * 0.5, n % 97,
+        n % 3 == 0 ? "billing text of slip " + std::to_string(n) : std::string() };
+}
+
+// Record `old` after edit `version`: client, total and statement change; number and memo stay.
+Slip edited(const Slip &old, std::int64_t recNo, std::int64_t version)
+{
+    Slip s = old;
+    s.client = clientFor(recNo, version);
+    s.total = static_cast<double>(version) + 0.25;
+    s.statement = version;
+    return s;
+}
+
+void writeSlip(dbf::Cursor &c, const Slip &s)
+{
+    c.setInteger("SL_NUMBER", s.number);
+    c.setText("SL_CLIENT", s.client);
+    c.setNumber("SL_TOTAL", s.total);
+    c.setInteger("SL_INVOICE", s.statement);
+    if (!s.memo.empty())
+        c.setMemo("SL_DESCCLN", s.memo);
+}
+
+Slip readSlip(dbf::Cursor &c)
+{
+    return { c.integer("SL_NUMBER"), c.text("SL_CLIENT"), c.number("SL_TOTAL"),
+        c.integer("SL_INVOICE"), c.memo("SL_DESCCLN") };
+}
+
+void journal(int fd, const std::string &line)
+{
+    // One write per line: a kill leaves a line whole or absent.
+    if (::write(fd, line.data(), line.size()) != static_cast<ssize_t>(line.size()))
+        ::_exit(4);
+}
+
+// The writer: never returns.
+[[noreturn]] void writer(const fs::path &table, const fs::path &journalPath, int round)
+{
+    try {
+        const int fd = ::open(journalPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        if (fd < 0)
+            ::_exit(5);
+        auto t = dbf::Table::open(table, dbf::OpenMode::Shared);
+        dbf::Cursor c(*t);
+        std::mt19937_64 rng(static_cast<std::uint64_t>(round) * 7919);
+        for (std::int64_t i = 0;; ++i) {
+            const auto count = static_cast<std::int64_t>(t->recordCount());
+            if (count == 0 || rng() % 3 != 0) {
+                const std::int64_t n = count + 1;
+                journal(fd, "A " + std::to_string(n) + "\n");
+                c.append();
+                writeSlip(c, appended(n));
+                c.post();
+                if (static_cast<std::int64_t>(c.recNo()) != n)
+                    ::_exit(6);
+                journal(fd, "a " + std::to_string(n) + "\n");
+            } else {
+                const std::int64_t recNo =
+                    1 + static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(count));
+                const std::int64_t version = round * 100000 + i;
+                journal(fd, "E " + std::to_string(recNo) + " " + std::to_string(version) + "\n");
+                if (!c.gotoRecNo(static_cast<dbf::RecNo>(recNo)))
+                    ::_exit(7);
+                c.edit();
+                const Slip old = readSlip(c);
+                writeSlip(c, edited(old, recNo, version));
+                c.post();
+                journal(fd, "e " + std::to_string(recNo) + "\n");
+            }
+        }
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "writer: %s\n", e.what());
+        ::_exit(2);
+    }
+}
+
+TEST(KilledWriter, AcknowledgedWritesSurviveAndIndexDamageIsRepaired)
+{
+    const fs::path dir = fs::temp_directory_path() / ("tarnw-crash-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const fs::path path = dir / "TWSLIP.DBF";
+    const store::TableDef &def = store::table("TWSLIP");
+    dbf::Table::create(path, def.fields);
+    {
+        auto t = dbf::Table::open(path, dbf::OpenMode::Exclusive);
+        for (const store::TagDef &tag : def.tags)
+            t->addTag(tag.name, tag.key, { tag.unique, tag.primary, tag.expression });
+    }
+
+    std::map<std::int64_t, Slip> expected; // record number -> acknowledged content
+    std::mt19937_64 rng(12345);
+    int inFlight = 0, damaged = 0;
+    const int kills = killCount();
+    for (int round = 1; round <= kills; ++round) {
+        const fs::path journalPath = dir / ("journal" + std::to_string(round));
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0)
+            writer(path, journalPath, round);
+        std::this_thread::sleep_for(std::chrono::microseconds(3000 + rng() % 30000));
+        ::kill(pid, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFSIGNALED(status))
+            << "writer ended by itself, status " << WEXITSTATUS(status) << " in round " << round;
+
+        // Replay the journal: acknowledged writes, and the one in flight.
+        std::ifstream in(journalPath);
+        std::string op;
+        std::int64_t pendingAppend = 0, pendingEdit = 0, pendingVersion = 0;
+        std::string line;
+        while (std::getline(in, line)) {
+            std::istringstream ls(line);
+            std::int64_t a = 0, b = 0;
+            ls >> op >> a >> b;
+            if (op == "A") {
+                pendingAppend = a;
+            } else if (op == "a") {
+                ASSERT_EQ(a, pendingAppend);
+                expected[a] = appended(a);
+                pendingAppend = 0;
+            } else if (op == "E") {
+                pendingEdit = a;
+                pendingVersion = b;
+            } else if (op == "e") {
+                ASSERT_EQ(a, pendingEdit);
+                expected[a] = edited(expected.at(a), a, pendingVersion);
+                pendingEdit = 0;
+            }
+        }
+        if (pendingAppend || pendingEdit)
+            ++inFlight;
+
+        auto t = dbf::Table::open(path, dbf::OpenMode::Shared);
+        const auto count = static_cast<std::int64_t>(t->recordCount());
+        const auto known = static_cast<std::int64_t>(expected.size());
+        ASSERT_TRUE(count == known || (pendingAppend && count == known + 1))
+            << "round " << round << ": " << count << " records, " << known << " acknowledged";
+        {
+            dbf::Cursor c(*t);
+            for (auto &[recNo, slip] : expected) {
+                ASSERT_TRUE(c.gotoRecNo(static_cast<dbf::RecNo>(recNo))) << recNo;
+                const Slip now = readSlip(c);
+                if (recNo == pendingEdit) {
+                    const Slip after = edited(slip, recNo, pendingVersion);
+                    ASSERT_TRUE(now == slip || now == after)
+                        << "round " << round << " record " << recNo << " in flight: " << now;
+                    slip = now;
+                } else {
+                    ASSERT_EQ(now, slip) << "round " << round << " record " << recNo;
+                }
+            }
+            // An append in flight that reached the table counts from now on as it reads.
+            if (count == known + 1) {
+                ASSERT_TRUE(c.gotoRecNo(static_cast<dbf::RecNo>(count)));
+                expected[count] = readSlip(c);
+            }
+        }
+        if (!dbf::checkIndex(*t).empty()) {
+            ++damaged;
+            t.reset();
+            dbf::Table::repairIndex(path);
+            t = dbf::Table::open(path, dbf::OpenMode::Shared);
+            const auto faults = dbf::checkIndex(*t);
+            ASSERT_TRUE(faults.empty()) << "round " << round << ": " << faults.front();
+        }
+        // The tags find what the records hold.
+        dbf::Cursor c(*t);
+        c.setTag("SL_Number");
+        for (const auto &[recNo, slip] : expected) {
+            if (recNo % 17 != round % 17)
+                continue;
+            ASSERT_TRUE(c.findKey(c.makeKey({ std::to_string(slip.number) })))
+                << "round " << round << " number " << slip.number;
+        }
+    }
+    std::printf(
+        "%d kills, %d with a write in flight, %d left index faults (repaired); %zu records\n",
+        kills, inFlight, damaged, expected.size());
+    EXPECT_GT(inFlight, 0) << "no kill landed inside a write";
+    EXPECT_GT(expected.size(), 200u) << "too few writes to split index blocks";
+    fs::remove_all(dir);
+}
+
+} // namespace
