@@ -4,6 +4,7 @@
 // write() per line, so the parent knows every acknowledged write and the one in flight. After
 // each kill: the table opens, every acknowledged record reads back exactly, only the record in
 // flight may differ, and index damage is found by the check and repaired by the reindex.
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +15,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "dbf/cursor.h"
 #include "dbf/mdx_check.h"
@@ -138,7 +140,10 @@ void journal(int fd, const std::string &line)
     }
 }
 
-TEST(KilledWriter, AcknowledgedWritesSurviveAndIndexDamageIsRepaired)
+// Kills the writer `killCount()` times. With `strict`, a fault of any record but the one in
+// flight fails the test; without, such faults (a tree left damaged by a half-done block split)
+// are counted and printed, and must still be found by the check and repaired by the reindex.
+void killAndCheck(bool strict)
 {
     const fs::path dir = fs::temp_directory_path() / ("tarnw-crash-" + std::to_string(::getpid()));
     fs::remove_all(dir);
@@ -155,6 +160,7 @@ TEST(KilledWriter, AcknowledgedWritesSurviveAndIndexDamageIsRepaired)
     std::map<std::int64_t, Slip> expected; // record number -> acknowledged content
     std::mt19937_64 rng(12345);
     int inFlight = 0, damaged = 0;
+    int treeRounds = 0; // rounds whose faults reach beyond the record in flight
     const int kills = killCount();
     for (int round = 1; round <= kills; ++round) {
         const fs::path journalPath = dir / ("journal" + std::to_string(round));
@@ -221,8 +227,24 @@ TEST(KilledWriter, AcknowledgedWritesSurviveAndIndexDamageIsRepaired)
                 expected[count] = readSlip(c);
             }
         }
-        if (!dbf::checkIndex(*t).empty()) {
+        if (const auto found = dbf::checkIndex(*t); !found.empty()) {
             ++damaged;
+            // Only the record in flight may be missing from a tag or listed under its old key.
+            const std::int64_t flying = pendingEdit ? pendingEdit : (pendingAppend ? count : 0);
+            std::vector<std::string> beyond;
+            for (const std::string &f : found) {
+                const auto at = f.find("record ");
+                if (at == std::string::npos || !std::isdigit(static_cast<unsigned char>(f[at + 7]))
+                    || std::stoll(f.substr(at + 7)) != flying)
+                    beyond.push_back(f);
+            }
+            if (!beyond.empty()) {
+                ++treeRounds;
+                std::printf("  round %d: %zu faults beyond record %lld, first: %s\n", round,
+                    beyond.size(), static_cast<long long>(flying), beyond.front().c_str());
+                if (strict)
+                    ADD_FAILURE() << "round " << round << ": " << beyond.front();
+            }
             t.reset();
             dbf::Table::repairIndex(path);
             t = dbf::Table::open(path, dbf::OpenMode::Shared);
@@ -239,12 +261,27 @@ TEST(KilledWriter, AcknowledgedWritesSurviveAndIndexDamageIsRepaired)
                 << "round " << round << " number " << slip.number;
         }
     }
-    std::printf(
-        "%d kills, %d with a write in flight, %d left index faults (repaired); %zu records\n",
-        kills, inFlight, damaged, expected.size());
+    std::printf("%d kills, %d with a write in flight, %d left index faults (repaired), %d of "
+                "them beyond the record in flight; %zu records\n",
+        kills, inFlight, damaged, treeRounds, expected.size());
     EXPECT_GT(inFlight, 0) << "no kill landed inside a write";
     EXPECT_GT(expected.size(), 200u) << "too few writes to split index blocks";
     fs::remove_all(dir);
+}
+
+TEST(KilledWriter, AcknowledgedWritesSurviveAndIndexDamageIsRepaired)
+{
+    killAndCheck(false);
+}
+
+// A kill in the middle of a tag block split sometimes leaves other records' keys twice or out
+// of order in that tag (about one run in six at 50 kills). Run by hand with TARNW_CRASH_STRICT=1
+// until splits are ordered so that a stopped writer leaves the tree usable.
+TEST(KilledWriter, OnlyTheRecordInFlightLosesItsKeys)
+{
+    if (!std::getenv("TARNW_CRASH_STRICT"))
+        GTEST_SKIP() << "known fault of block splits; set TARNW_CRASH_STRICT=1 to run";
+    killAndCheck(true);
 }
 
 } // namespace
