@@ -1,0 +1,93 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <QMainWindow>
+#include <QMap>
+
+#include "app/client_refresh.h"
+#include "app/main_commands.h"
+#include "app/main_data.h"
+#include "app/toolbar_state.h"
+
+class QAction;
+class QLabel;
+class QTabWidget;
+
+namespace platform {
+class IniFile;
+}
+namespace ui {
+class DbGrid;
+class DbNavigator;
+class Messages;
+class TPlacement;
+} // namespace ui
+
+namespace app {
+
+// The main window: one client at a time with its slips, statements and payments, the menus,
+// toolbar and pop-up menus that start every other option. Its creation runs the start-up
+// (startupAborted() tells the caller when a table held by another program ended it); closing it
+// runs the shutdown. The rules live in Startup, ClientRefresh, ToolbarState, MainCommands and
+// Shutdown; this class only places widgets and connects them.
+class TMainForm : public QMainWindow
+{
+    Q_OBJECT
+public:
+    // `settings` is TARNW.INI; `login` runs when the window is first shown and returns false
+    // when the user cancels (the program then ends without writing anything).
+    TMainForm(platform::IniFile &settings, ui::Messages &messages,
+        std::function<bool(MainData &)> login, QWidget *parent = nullptr);
+    ~TMainForm() override;
+
+    bool startupAborted() const { return m_aborted; }
+    MainData &data() { return m_data; }
+    MainCommands &commands() { return m_commands; }
+    QTabWidget *pages() const { return m_pages; }
+    QAction *action(const QString &objectName) const;
+    // How quick.doc is opened; by default with the desktop's associated program.
+    std::function<void(const QString &path)> openDocument;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void FormCreate();
+    void buildMenus();
+    void buildToolbar();
+    QWidget *buildMainTab();
+    QWidget *buildRatesTab();
+    QWidget *buildInvoicesTab();
+    QWidget *buildNotesTab();
+    void updateToolbar();
+    void setHints(bool on);
+    void showHelp(int topic, bool search = false);
+    void abortStart();
+    QAction *addCommand(QMenu *menu, const QString &name, const QString &caption, Command command,
+        const QKeySequence &shortcut = {});
+
+    platform::IniFile &m_settings;
+    ui::Messages &m_messages;
+    std::function<bool(MainData &)> m_login;
+    MainData m_data;
+    ClientRefresh m_refresh;
+    MainCommands m_commands;
+    ToolbarState m_toolbarState;
+    ui::TPlacement *m_placement = nullptr;
+    QTabWidget *m_pages = nullptr;
+    QLabel *m_bandName = nullptr;
+    QLabel *m_bandNumber = nullptr;
+    QAction *m_deleteClient = nullptr;
+    QAction *m_locate = nullptr;
+    QAction *m_showHints = nullptr;
+    QLabel *m_userFieldLabels[5] = {};
+    QObject *m_hintFilter = nullptr;
+    bool m_aborted = false;
+    bool m_shownOnce = false;
+    bool m_closing = false;
+};
+
+} // namespace app
