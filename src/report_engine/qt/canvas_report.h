@@ -1,0 +1,66 @@
+#pragma once
+// TCanvasReport draws the report straight onto a QPainter; TReportPrinter binds that painter to
+// a print job on an installed printer (or a PDF file when asked to).
+#include <memory>
+
+#include <QPainter>
+#include <QPrinter>
+
+#include "report_engine/base_report.h"
+#include "report_engine/qt/qt_text_measurer.h"
+
+namespace report {
+
+class TCanvasReport : public TBaseReport
+{
+public:
+    TCanvasReport();
+    ~TCanvasReport() override;
+
+protected:
+    // The painter and device the page is drawn on, set by the derived class at job start.
+    void BindDevice(QPaintDevice *device, const DeviceInfo &info);
+    QPainter &Painter() { return m_painter; }
+    QPointF Map(double x, double y) const;
+
+    DeviceInfo QueryDevice() override { return m_info; }
+    void BeginPage() override { }
+    void EndPage() override { }
+    void DrawText(
+        int justify, double x, double y, const std::string &text, double spreadWidth) override;
+    void DrawLine(double x1, double y1, double x2, double y2) override;
+    void DrawTabShade(double x1, double y1, double x2, double y2, Colour c) override;
+    void DrawRoundRect(double x1, double y1, double x2, double y2, double cw, double ch) override;
+
+    QtTextMeasurer m_qtMeasurer;
+    QPainter m_painter;
+    DeviceInfo m_info;
+};
+
+class TReportPrinter : public TCanvasReport
+{
+public:
+    TReportPrinter();
+    ~TReportPrinter() override;
+
+    // Index into the installed printers, -1 for the default; only before the job starts.
+    void SelectPrinterIndex(int index);
+    // Prints into a PDF file instead of a printer queue (used by the tests and the benchmark).
+    void SetPdfOutput(const QString &fileName);
+    QPrinter &Printer() { return *m_printer; }
+
+protected:
+    bool CanStart() override;
+    bool BeginJob() override;
+    void EndJob(bool aborted) override;
+    void BeginPage() override;
+
+private:
+    std::unique_ptr<QPrinter> m_printer;
+    QString m_pdf;
+    bool m_firstPage = true;
+};
+
+QColor toQColor(Colour c);
+
+} // namespace report
