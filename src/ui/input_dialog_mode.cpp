@@ -2,7 +2,7 @@
 
 namespace ui {
 
-InputDialogSpec inputDialogSpec(InputDialogMode mode)
+InputDialogLook inputDialogLook(InputDialogMode mode)
 {
     switch (mode) {
     case InputDialogMode::Project:
@@ -20,7 +20,7 @@ InputDialogSpec inputDialogSpec(InputDialogMode mode)
 
 QString normalizeCode(const QString &typed, InputDialogMode mode)
 {
-    return typed.left(inputDialogSpec(mode).maxLength).toUpper();
+    return typed.left(inputDialogLook(mode).maxLength).toUpper();
 }
 
 } // namespace ui

@@ -8,7 +8,7 @@ namespace ui {
 // code accepted; the dialog turns every letter typed to upper case.
 enum class InputDialogMode { Project, Staff, Activity };
 
-struct InputDialogSpec
+struct InputDialogLook
 {
     QString caption;
     QString prompt;
@@ -16,7 +16,7 @@ struct InputDialogSpec
     bool narrow; // the text box is drawn narrow (three-letter staff initials)
 };
 
-InputDialogSpec inputDialogSpec(InputDialogMode mode);
+InputDialogLook inputDialogLook(InputDialogMode mode);
 
 // The code entered, as the dialog hands it back: letters in upper case, cut to the mode's
 // longest code. An empty result means the dialog ended as cancelled.

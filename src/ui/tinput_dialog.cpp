@@ -51,12 +51,12 @@ TInputDialog::TInputDialog(QWidget *parent, InputDialogMode mode)
 void TInputDialog::setMode(InputDialogMode mode)
 {
     m_mode = mode;
-    const InputDialogSpec spec = inputDialogSpec(mode);
-    setWindowTitle(spec.caption);
-    m_prompt->setText(spec.prompt);
-    m_edit->setMaxLength(spec.maxLength);
+    const InputDialogLook look = inputDialogLook(mode);
+    setWindowTitle(look.caption);
+    m_prompt->setText(look.prompt);
+    m_edit->setMaxLength(look.maxLength);
     const int charWidth = m_edit->fontMetrics().horizontalAdvance(QLatin1Char('W'));
-    m_edit->setFixedWidth(charWidth * (spec.narrow ? 4 : spec.maxLength + 2));
+    m_edit->setFixedWidth(charWidth * (look.narrow ? 4 : look.maxLength + 2));
     m_edit->setText(normalizeCode(m_edit->text(), mode));
     adjustSize();
     if (QScreen *screen = QGuiApplication::primaryScreen())

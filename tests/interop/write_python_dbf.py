@@ -4,9 +4,9 @@ import datetime
 
 import dbf
 
-for name, spec in (('plain', 'NAME C(10); AMOUNT N(10,2); WHEN D; OK L'),
+for name, layout in (('plain', 'NAME C(10); AMOUNT N(10,2); WHEN D; OK L'),
                    ('memo', 'NAME C(10); AMOUNT N(10,2); WHEN D; OK L; NOTE M')):
-    table = dbf.Table(name + '.dbf', spec, dbf_type='db3')
+    table = dbf.Table(name + '.dbf', layout, dbf_type='db3')
     table.open(dbf.READ_WRITE)
     memo = name == 'memo'
     rows = [

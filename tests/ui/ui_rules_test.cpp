@@ -229,10 +229,10 @@ void UiRulesTest::inputDialogModes()
             "research and more", "RESEARCH A" },
     };
     for (const Case &c : cases) {
-        const InputDialogSpec spec = inputDialogSpec(c.mode);
-        QCOMPARE(spec.caption, QString::fromLatin1(c.caption));
-        QCOMPARE(spec.prompt, QString::fromLatin1(c.prompt));
-        QCOMPARE(spec.maxLength, c.maxLength);
+        const InputDialogLook look = inputDialogLook(c.mode);
+        QCOMPARE(look.caption, QString::fromLatin1(c.caption));
+        QCOMPARE(look.prompt, QString::fromLatin1(c.prompt));
+        QCOMPARE(look.maxLength, c.maxLength);
         QCOMPARE(normalizeCode(QString::fromLatin1(c.typed), c.mode), QString::fromLatin1(c.code));
     }
 }

@@ -8,29 +8,29 @@ namespace tool {
 
 namespace {
 
-int parseNumber(const std::string &text, const std::string &spec)
+int parseNumber(const std::string &text, const std::string &description)
 {
     int value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (ec != std::errc() || end != text.data() + text.size() || value < 0 || value > 255)
-        throw UsageError{ "bad number in field spec \"" + spec + "\"" };
+        throw UsageError{ "bad number in field description \"" + description + "\"" };
     return value;
 }
 
 // NAME:TYPE[:WIDTH[:DECIMALS]]; D, L and M take their fixed widths.
-dbf::FieldDef parseSpec(const std::string &spec)
+dbf::FieldDef parseDescription(const std::string &description)
 {
     std::vector<std::string> parts;
     std::size_t start = 0;
     for (;;) {
-        const std::size_t colon = spec.find(':', start);
-        parts.push_back(spec.substr(start, colon - start));
+        const std::size_t colon = description.find(':', start);
+        parts.push_back(description.substr(start, colon - start));
         if (colon == std::string::npos)
             break;
         start = colon + 1;
     }
     if (parts.size() < 2 || parts.size() > 4 || parts[1].size() != 1)
-        throw UsageError{ "bad field spec \"" + spec + "\"" };
+        throw UsageError{ "bad field description \"" + description + "\"" };
     dbf::FieldDef f;
     f.name = parts[0];
     const char type = static_cast<char>(std::toupper(static_cast<unsigned char>(parts[1][0])));
@@ -39,11 +39,11 @@ dbf::FieldDef parseSpec(const std::string &spec)
     case 'N':
     case 'F':
         if (parts.size() < 3)
-            throw UsageError{ "field spec \"" + spec + "\" needs a width" };
+            throw UsageError{ "field description \"" + description + "\" needs a width" };
         f.type = static_cast<dbf::FieldType>(type);
-        f.width = static_cast<std::uint8_t>(parseNumber(parts[2], spec));
+        f.width = static_cast<std::uint8_t>(parseNumber(parts[2], description));
         if (parts.size() == 4)
-            f.decimals = static_cast<std::uint8_t>(parseNumber(parts[3], spec));
+            f.decimals = static_cast<std::uint8_t>(parseNumber(parts[3], description));
         break;
     case 'D':
         f.type = dbf::FieldType::Date;
@@ -58,7 +58,7 @@ dbf::FieldDef parseSpec(const std::string &spec)
         f.width = 10;
         break;
     default:
-        throw UsageError{ "unknown field type in \"" + spec + "\"" };
+        throw UsageError{ "unknown field type in \"" + description + "\"" };
     }
     return f;
 }
@@ -71,7 +71,7 @@ int runCreate(const std::vector<std::string> &args, std::istream &, std::ostream
         throw UsageError{ "a file and at least one field are needed" };
     std::vector<dbf::FieldDef> fields;
     for (std::size_t i = 1; i < args.size(); ++i)
-        fields.push_back(parseSpec(args[i]));
+        fields.push_back(parseDescription(args[i]));
     dbf::Table::create(args[0], std::move(fields));
     return 0;
 }
