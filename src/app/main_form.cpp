@@ -464,11 +464,12 @@ QWidget *TMainForm::buildRatesTab()
         def->addItem(QStringLiteral("Rate %1").arg(i), i);
     def->bind(&c, QStringLiteral("B_RATEDEF"));
     g->addWidget(def, 1, 3, 5, 1);
+    g->setRowStretch(6, 1);
     layout->addWidget(rates, 3);
 
     auto *right = new QVBoxLayout;
     auto *cycleTerms = new QGroupBox(
-        QStringLiteral("Cycle && Terms").replace(QStringLiteral("&&"), QStringLiteral("&")));
+        QStringLiteral("Cycle && Terms"));
     auto *ct = new QFormLayout(cycleTerms);
     auto *cycle = new ui::DbComboBox(ui::DbComboBox::Kind::DropDownList);
     cycle->setObjectName(QStringLiteral("CycleCombo"));
@@ -614,6 +615,7 @@ QWidget *TMainForm::buildNotesTab()
     since->bind(&c, QStringLiteral("SETUPDATE"));
     sf->addRow(caption(QStringLiteral("&Client Since"), since), since);
     layout->addWidget(status, 2, 2);
+    layout->setRowStretch(2, 1);
     return page;
 }
 

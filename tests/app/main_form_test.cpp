@@ -1,0 +1,141 @@
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTest>
+
+#include "app/main_form.h"
+#include "data_dir.h"
+#include "platform/ini_file.h"
+#include "ui/scripted_messages.h"
+#include <gtest/gtest.h>
+
+namespace {
+
+QApplication &application()
+{
+    static int argc = 1;
+    static char name[] = "main_form_test";
+    static char *argv[] = { name, nullptr };
+    // Never destroyed: windows of the tests may still be queued for deletion at exit.
+    static QApplication *app = new QApplication(argc, argv);
+    return *app;
+}
+
+class MainFormTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        application();
+        m_ini.writeString("Drive", "Path", m_dir.directory());
+    }
+    std::unique_ptr<app::TMainForm> makeForm()
+    {
+        return std::make_unique<app::TMainForm>(m_ini, m_messages, [](app::MainData &data) {
+            data.state().accessLevel = 9;
+            return true;
+        });
+    }
+
+    DataDir m_dir;
+    TempDir m_config;
+    platform::IniFile m_ini{ m_config.path() / "TARNW.INI" };
+    ui::ScriptedMessages m_messages;
+};
+
+TEST_F(MainFormTest, TypingIntoTheEmptyFormDoesNothing)
+{
+    auto form = makeForm();
+    form->show();
+    auto *name = form->findChild<QLineEdit *>(QStringLiteral("NameEdit"));
+    ASSERT_NE(name, nullptr);
+    name->setFocus();
+    QTest::keyClicks(name, QStringLiteral("Smith"));
+    EXPECT_EQ(name->text(), QString());
+    EXPECT_FALSE(form->data().clients().isEditing());
+    EXPECT_TRUE(m_messages.shown().isEmpty());
+    form->close();
+    auto t = dbf::Table::open(m_dir.path(), "TWCLIENT", dbf::OpenMode::Shared);
+    EXPECT_EQ(t->recordCount(), 0u);
+}
+
+TEST_F(MainFormTest, TypingIntoAClientEditsItAndTheToolbarFollows)
+{
+    makeForm().reset(); // first start: the tables are made
+    m_dir.addClient("1001", "Baker");
+    auto form = makeForm();
+    form->show();
+    auto *contact = form->findChild<QLineEdit *>(QStringLiteral("ContactEdit"));
+    QTest::keyClicks(contact, QStringLiteral("Ann"));
+    EXPECT_TRUE(form->data().clients().isEditing());
+    EXPECT_FALSE(form->action(QStringLiteral("DeleteClientBtn"))->isEnabled());
+    EXPECT_FALSE(form->action(QStringLiteral("LocateBtn"))->isEnabled());
+    m_messages.enqueue(ui::MessageAnswer::Yes);
+    form->close();
+    EXPECT_EQ(m_messages.texts(),
+        QStringList{ QStringLiteral("Do you want to save the changes made to Baker?") });
+    EXPECT_EQ(m_ini.readString("Settings", "Login Name", ""), "000");
+    EXPECT_NE(m_ini.readString("Screens", "MainForm32", ""), "");
+    auto t = dbf::Table::open(m_dir.path(), "TWCLIENT", dbf::OpenMode::Shared);
+    dbf::Cursor c(*t);
+    c.first();
+    EXPECT_EQ(c.text("CONTACT"), "Ann");
+}
+
+TEST_F(MainFormTest, MenusCarryTheirItemsShortcutsPagesAndHints)
+{
+    auto form = makeForm();
+    struct Item
+    {
+        const char *name;
+        QKeySequence shortcut;
+    };
+    for (const Item &i : { Item{ "GotoPrevious", QKeySequence(Qt::CTRL | Qt::Key_P) },
+             Item{ "GotoNext", QKeySequence(Qt::CTRL | Qt::Key_N) },
+             Item{ "ListClients", QKeySequence(Qt::CTRL | Qt::Key_L) },
+             Item{ "NewSlip", QKeySequence(Qt::Key_Insert) }, Item{ "Reindex", {} },
+             Item{ "About", {} } }) {
+        QAction *a = form->action(QString::fromLatin1(i.name));
+        ASSERT_NE(a, nullptr) << i.name;
+        EXPECT_EQ(a->shortcut(), i.shortcut) << i.name;
+    }
+    for (int page : { 2, 3, 0, 1 }) {
+        form->action(QStringLiteral("Page%1").arg(page))->trigger();
+        EXPECT_EQ(form->pages()->currentIndex(), page);
+    }
+    QAction *hints = form->action(QStringLiteral("ShowHints"));
+    EXPECT_TRUE(hints->isChecked());
+    hints->trigger();
+    EXPECT_FALSE(form->data().state().hints);
+    form->close();
+    EXPECT_EQ(m_ini.readString("Settings", "Hints", ""), "0");
+    // The next start reads it back.
+    auto again = makeForm();
+    EXPECT_FALSE(again->action(QStringLiteral("ShowHints"))->isChecked());
+    again->close();
+}
+
+TEST_F(MainFormTest, AnotherProgramHoldingATableEndsTheStartWithoutWritingSettings)
+{
+    makeForm().reset(); // first start: tables and index files made
+    std::filesystem::remove(m_config.path() / "TARNW.INI");
+    platform::IniFile other(m_config.path() / "OTHER.INI");
+    other.writeString("Drive", "Path", m_dir.directory());
+    auto held = dbf::Table::open(m_dir.path(), "TWINVOIC", dbf::OpenMode::Exclusive);
+    {
+        app::TMainForm form(other, m_messages, [](app::MainData &) {
+            ADD_FAILURE() << "login after an aborted start";
+            return true;
+        });
+        EXPECT_TRUE(form.startupAborted());
+        EXPECT_EQ(m_messages.shown().size(), 1);
+        EXPECT_EQ(m_messages.shown().value(0).caption, QStringLiteral("Warning"));
+        form.close();
+    }
+    EXPECT_EQ(other.keys("Settings").size(), 0u);
+    EXPECT_EQ(other.keys("Screens").size(), 0u);
+    EXPECT_FALSE(std::filesystem::exists(m_config.path() / "TARNW.INI"));
+}
+
+} // namespace
