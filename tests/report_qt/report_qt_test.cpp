@@ -1,6 +1,7 @@
 // The Qt back ends: a document recorded with real font metrics, replayed into a PDF by the file
 // printer, printed straight by the printer back end, and the replay's failures.
 #include <QApplication>
+#include <QDir>
 #include <QImage>
 #include <QPrinterInfo>
 #include <QProcess>
@@ -160,6 +161,52 @@ private slots:
         const QStringList words = pdfWords(dir.filePath(QStringLiteral("direct.pdf")));
         QVERIFY(words.contains(QStringLiteral("SMITH")));
         QCOMPARE(words.first(), QStringLiteral("Tarnwick"));
+    }
+
+    void printedJobArrivesThroughTheCupsPdfQueue()
+    {
+        // scripts/setup-cups.sh makes this queue the default printer and sends its output here.
+        const QString outDir = qEnvironmentVariable("TARNW_PDF_DIR", "/var/spool/tarnw-pdf");
+        if (QPrinterInfo::defaultPrinter().printerName() != QLatin1String("TarnwPDF"))
+            QSKIP("the PDF printer queue of scripts/setup-cups.sh is not the default printer");
+        const QString tag = QStringLiteral("tarnwq%1").arg(QCoreApplication::applicationPid());
+        TReportPrinter printer;
+        printer.SelectPrinterIndex(-1);
+        printer.SetTitle(tag.toStdString());
+        printer.OnPrint = [](TBaseReport &r) {
+            r.SetMarginLeft(0.55);
+            r.CursorHome();
+            r.EmitLine("Printed through the queue");
+        };
+        printer.RunReport();
+        QString pdf;
+        for (int i = 0; i < 100 && pdf.isEmpty(); ++i) {
+            QTest::qWait(200);
+            const QStringList found =
+                QDir(outDir).entryList({ tag + QStringLiteral("*.pdf") }, QDir::Files);
+            if (!found.isEmpty())
+                pdf = QDir(outDir).filePath(found.first());
+        }
+        QVERIFY2(!pdf.isEmpty(), "no PDF arrived from the print queue");
+        QTest::qWait(500); // cups-pdf may still be writing
+        // The queue re-renders the fonts, so the page is checked as an image: the text starts
+        // 0.55 inch from the paper's left edge (100 pixels per inch).
+        QProcess render;
+        const QString png = QDir(outDir).filePath(tag);
+        render.start(QStringLiteral("pdftoppm"),
+            { QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-png"),
+                QStringLiteral("-singlefile"), pdf, png });
+        QVERIFY(render.waitForFinished(30000));
+        QImage page(png + QStringLiteral(".png"));
+        QFile::remove(pdf);
+        QFile::remove(png + QStringLiteral(".png"));
+        QVERIFY(!page.isNull());
+        int left = page.width();
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < page.width(); ++x)
+                if (qGray(page.pixel(x, y)) < 128)
+                    left = std::min(left, x);
+        QVERIFY2(left >= 54 && left <= 60, qPrintable(QString::number(left)));
     }
 
     void replayFailuresAreReported()
