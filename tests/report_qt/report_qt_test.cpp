@@ -169,6 +169,10 @@ private slots:
         const QString outDir = qEnvironmentVariable("TARNW_PDF_DIR", "/var/spool/tarnw-pdf");
         if (QPrinterInfo::defaultPrinter().printerName() != QLatin1String("TarnwPDF"))
             QSKIP("the PDF printer queue of scripts/setup-cups.sh is not the default printer");
+        const DeviceInfo dev = defaultPrinterDevice();
+        QVERIFY(dev.printerExists);
+        QVERIFY(dev.sheetWidth > 8 && dev.sheetWidth < 8.6);
+        QCOMPARE(dev.deviceName, std::string("TarnwPDF"));
         const QString tag = QStringLiteral("tarnwq%1").arg(QCoreApplication::applicationPid());
         TReportPrinter printer;
         printer.SelectPrinterIndex(-1);

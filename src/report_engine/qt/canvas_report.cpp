@@ -85,6 +85,34 @@ void TCanvasReport::DrawRoundRect(double x1, double y1, double x2, double y2, do
     m_painter.setBrush(Qt::NoBrush);
 }
 
+DeviceInfo defaultPrinterDevice()
+{
+    DeviceInfo info;
+    const QPrinterInfo def = QPrinterInfo::defaultPrinter();
+    if (def.isNull())
+        return info;
+    QPrinter p(def, QPrinter::HighResolution);
+    info.printerExists = true;
+    info.ppiX = p.logicalDpiX();
+    info.ppiY = p.logicalDpiY();
+    const QPageLayout layout = p.pageLayout();
+    const QSizeF paper = layout.fullRect(QPageLayout::Inch).size();
+    info.sheetWidth = paper.width();
+    info.sheetHeight = paper.height();
+    const QMarginsF m = layout.margins(QPageLayout::Inch);
+    info.offsetLeft = m.left();
+    info.offsetRight = m.right();
+    info.offsetTop = m.top();
+    info.offsetBottom = m.bottom();
+    info.deviceName = def.printerName().toStdString();
+    info.driverName = def.makeAndModel().toStdString();
+    info.portName = def.printerName().toStdString();
+    info.paperSize = 256; // custom: the size fields carry it
+    info.paperWidth = static_cast<int>(std::lround(paper.width() * 254));
+    info.paperLength = static_cast<int>(std::lround(paper.height() * 254));
+    return info;
+}
+
 // ---- printer --------------------------------------------------------------------------------
 
 TReportPrinter::TReportPrinter()

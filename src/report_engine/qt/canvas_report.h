@@ -63,4 +63,8 @@ private:
 
 QColor toQColor(Colour c);
 
+// The default printer as the file back end sees it (sheet, resolution, unprintable offsets,
+// names); 8.5 x 11 inches at 96 pixels per inch, "Preview Only", when no printer is installed.
+DeviceInfo defaultPrinterDevice();
+
 } // namespace report
