@@ -172,8 +172,11 @@ void FormsTest::setupSubtotalsBordersAndCaptions()
     QVERIFY(setup.isEditing());
     auto *pages = child<QTabWidget>(form, "PageControl");
     QCOMPARE(pages->currentIndex(), 0);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
     shot(form, QStringLiteral("setup-company"));
 
+    pages->setCurrentIndex(1); // the statement layout page
     auto *sort = child<QComboBox>(form, "INVSORTCombo");
     auto *subProj = child<QCheckBox>(form, "SUBPROJCheck");
     auto *subAct = child<QCheckBox>(form, "SUBACTCheck");
@@ -223,7 +226,6 @@ void FormsTest::setupSubtotalsBordersAndCaptions()
     QCOMPARE(printerAsked, 1);
     QVERIFY(setup.isEditing());
 
-    pages->setCurrentIndex(1);
     shot(form, QStringLiteral("setup-layout"));
     pages->setCurrentIndex(0);
     auto *field1 = child<QLineEdit>(form, "USERFIELD1Edit");
