@@ -40,6 +40,7 @@ TLoginDialog::TLoginDialog(
     Password->setObjectName(QStringLiteral("Password"));
     Password->setEchoMode(QLineEdit::Password);
     Password->setMaxLength(kPasswordLength);
+    Password->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
 
     auto *codeLabel = new QLabel(QStringLiteral("User Code:"), this);
     codeLabel->setBuddy(UserCode);

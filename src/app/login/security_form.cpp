@@ -171,6 +171,7 @@ void TFrmSecurity::fillStaffGrid()
         auto *password = new QLineEdit(row.password);
         password->setEchoMode(QLineEdit::Password);
         password->setMaxLength(kPasswordLength);
+        password->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
         password->setFrame(false);
         StaffGrid->setCellWidget(r, 2, password);
         connect(password, &QLineEdit::textEdited, this, [this, r](const QString &text) {
