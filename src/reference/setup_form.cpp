@@ -102,9 +102,10 @@ TSetupForm::TSetupForm(ui::Dataset &setup, ui::Messages &messages, QWidget *pare
     taxLabel->setBuddy(tax);
     taxForm->addRow(taxLabel, tax);
     auto *companyLayout = new QGridLayout(company);
-    companyLayout->addWidget(companyGroup, 0, 0, 2, 1);
-    companyLayout->addWidget(userGroup, 0, 1);
-    companyLayout->addLayout(taxForm, 1, 1);
+    companyLayout->addWidget(companyGroup, 0, 0, 2, 1, Qt::AlignTop);
+    companyLayout->addWidget(userGroup, 0, 1, Qt::AlignTop);
+    companyLayout->addLayout(taxForm, 1, 1, Qt::AlignTop);
+    companyLayout->setRowStretch(2, 1);
     m_pages->addTab(company, QStringLiteral("Company"));
 
     // Page "Billing Statement Layout".
@@ -152,6 +153,7 @@ TSetupForm::TSetupForm(ui::Dataset &setup, ui::Messages &messages, QWidget *pare
         check(setup, QStringLiteral("Print Billing H&ours"), QStringLiteral("PRINTHOURS"), detail));
     detailLayout->addWidget(check(
         setup, QStringLiteral("Print Pre&vious Balance"), QStringLiteral("PRINTPREVB"), detail));
+    detailLayout->addStretch();
 
     auto *bottom = new QFormLayout;
     auto *startTotal = new ui::DbNumberEdit(layoutPage);
