@@ -189,6 +189,15 @@ void TEmployeeform::SearchBtnClick()
     }
 }
 
+TEmployeeform::~TEmployeeform()
+{
+    try {
+        m_rules.cancel();
+    } catch (const std::exception &) {
+        // The window is going: nothing left to tell the user.
+    }
+}
+
 void TEmployeeform::done(int result)
 {
     // Every way of closing discards a pending change without asking.

@@ -35,6 +35,9 @@ public:
     ui::TPlacement *placement() const { return m_placement; }
     StaffRules &rules() { return m_rules; }
 
+    // A window destroyed without being closed still releases the record it holds.
+    ~TEmployeeform() override;
+
     void done(int result) override;
 
 protected:

@@ -274,6 +274,15 @@ void TSetupForm::CancelBtnClick()
     finish(QDialog::Rejected);
 }
 
+TSetupForm::~TSetupForm()
+{
+    try {
+        m_rules.discard();
+    } catch (const std::exception &) {
+        // The window is going: nothing left to tell the user.
+    }
+}
+
 void TSetupForm::done(int result)
 {
     // Closed by the close box or Escape: ask when something changed.

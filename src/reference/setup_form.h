@@ -41,6 +41,9 @@ public:
     ui::TPlacement *placement() const { return m_placement; }
     SetupRules &rules() { return m_rules; }
 
+    // A window destroyed without being closed still releases the record it holds.
+    ~TSetupForm() override;
+
     void done(int result) override;
 
 signals:

@@ -155,6 +155,14 @@ void FormsTest::staffCloseDiscardsAndSearch()
         QCOMPARE(child<QLineEdit>(form, "EMPNAMEEdit")->text(), QStringLiteral("Zoe Quinn"));
         form.reject();
     }
+    {
+        // A window destroyed without closing still drops the pending change and its lock.
+        TEmployeeform form(staff, messages);
+        form.placement()->setIniFileName({});
+        QTest::keyClicks(child<QLineEdit>(form, "SSNEdit"), QStringLiteral("9"));
+        QVERIFY(staff.isEditing());
+    }
+    QVERIFY(!staff.isEditing());
     // The member picked stays current after the window has gone.
     QCOMPARE(staff.text(QStringLiteral("EMPNUMBER")), QStringLiteral("ZQ"));
 }
