@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -209,7 +210,9 @@ BlockNo MemoFile::write(BlockNo oldBlock, std::string_view text)
         return oldBlock;
     }
 
-    AllocationLock lock(m_file);
+    std::optional<AllocationLock> lock;
+    if (!m_soleWriter)
+        lock.emplace(m_file);
     const std::uint64_t end = fileBlocks();
     BlockNo start = static_cast<BlockNo>(end);
     if (oldBlocks != 0 && onlyGarbageFrom(oldBlock + oldBlocks, end))

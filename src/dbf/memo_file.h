@@ -64,6 +64,9 @@ public:
     // 0. Takes the allocation lock for appends.
     BlockNo write(BlockNo oldBlock, std::string_view text);
     void flush();
+    // Set when the table owning this file is open exclusively: no other program can write the
+    // file then, so allocations skip the allocation lock.
+    void setSoleWriter(bool sole) { m_soleWriter = sole; }
 
 private:
     MemoFile() = default;
@@ -75,6 +78,7 @@ private:
     File m_file;
     std::uint32_t m_blockSize = 512;
     bool m_dbaseIII = false;
+    bool m_soleWriter = false;
 };
 
 } // namespace dbf

@@ -146,6 +146,7 @@ std::unique_ptr<Table> Table::open(const std::filesystem::path &path, OpenMode m
     if (t->m_header.layout.hasMemo()) {
         const bool dbaseIII = t->m_header.version == DbfHeader::kVersionMemo3;
         t->m_memo = MemoFile::open(memoPathFor(path), dbaseIII, t->m_dbf.isWritable());
+        t->m_memo->setSoleWriter(exclusive);
     }
     if (t->m_header.productionIndex != 0)
         t->m_index = openProductionIndex(*t);
@@ -408,25 +409,33 @@ RecNo Table::appendRecord(std::uint8_t *newImage, std::span<const MemoUpdate> me
 {
     if (!m_dbf.isWritable())
         throw IoError(m_path.filename().string() + ": the table is read-only");
-    const auto deadline = std::chrono::steady_clock::now() + kAppendPatience;
-    while (!m_dbf.tryLock(kAppendLock, 1, File::LockKind::Exclusive)) {
-        if (std::chrono::steady_clock::now() > deadline)
-            throw TableBusy(m_path.filename().string());
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // An exclusive open keeps every other program out of the table, so the count this Table
+    // wrote or read last is the file's and no append lock is needed.
+    const bool shared = m_mode != OpenMode::Exclusive;
+    if (shared) {
+        const auto deadline = std::chrono::steady_clock::now() + kAppendPatience;
+        while (!m_dbf.tryLock(kAppendLock, 1, File::LockKind::Exclusive)) {
+            if (std::chrono::steady_clock::now() > deadline)
+                throw TableBusy(m_path.filename().string());
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
     }
     struct Unlock
     {
         File &file;
+        bool held;
         ~Unlock()
         {
+            if (!held)
+                return;
             try {
                 file.unlock(kAppendLock, 1);
             } catch (...) {
             }
         }
-    } unlock{ m_dbf };
+    } unlock{ m_dbf, shared };
 
-    const RecNo recNo = recordCount() + 1;
+    const RecNo recNo = (shared ? recordCount() : m_knownCount) + 1;
     if (m_index)
         m_index->beforeWrite(recNo, nullptr, newImage);
     try {
@@ -553,8 +562,10 @@ void Table::pack()
     if (!m_dbf.tryLock(kOpenLock, 1, File::LockKind::Exclusive))
         throw TableBusy(m_path.filename().string());
     readHeader();
-    if (m_memo)
+    if (m_memo) {
         m_memo = MemoFile::open(memoPath, false, true);
+        m_memo->setSoleWriter(true);
+    }
     m_dateWritten = Date();
     ++m_writeGeneration;
     if (m_index)

@@ -183,6 +183,8 @@ public:
         std::span<const MemoUpdate> memos = {});
     // Appends a record under the append lock and returns its number. Same guarantees as
     // writeRecord. Throws TableBusy when another program keeps the append lock for seconds.
+    // An exclusive open appends without the append and memo allocation locks and takes the
+    // record count from memory: no other program can have changed it.
     RecNo appendRecord(std::uint8_t *newImage, std::span<const MemoUpdate> memos = {});
 
     // The memo text an M field's stored bytes point at ("" when blank). Throws CorruptFile on a

@@ -203,3 +203,120 @@ TEST_F(ProcessLock, AppendsOfTwoProgramsInterleaveWithoutLoss)
     EXPECT_EQ(next[0], kEach);
     EXPECT_EQ(next[1], kEach);
 }
+
+namespace {
+
+// Memo text of record i: empty, short, or long enough to span several 512-byte blocks.
+std::string memoText(int i)
+{
+    if (i % 5 == 0)
+        return {};
+    return std::string(
+        static_cast<std::size_t>(i % 3 == 0 ? 1500 + i : 20 + i), static_cast<char>('A' + i % 26));
+}
+
+} // namespace
+
+// An exclusive open appends without the append and memo locks and counts in memory; whatever
+// it writes must read back exactly through a later shared open, also after a pack has
+// replaced both files under it.
+TEST(ExclusiveAppend, RecordsMemosAndCountSurviveAReopen)
+{
+    TestDir dir;
+    const std::filesystem::path path = dir / "X.DBF";
+    Table::create(path, { { "ID", FieldType::Numeric, 6, 0 }, { "NOTE", FieldType::Memo, 10, 0 } });
+    constexpr int kFirst = 120;
+    constexpr int kSecond = 40;
+    {
+        auto t = Table::open(path, OpenMode::Exclusive);
+        Cursor c(*t);
+        for (int i = 0; i < kFirst; ++i) {
+            c.append();
+            c.setInteger("ID", i);
+            c.setMemo("NOTE", memoText(i));
+            c.post();
+        }
+        EXPECT_EQ(c.recNo(), static_cast<RecNo>(kFirst));
+        // Delete every fourth record and pack: the files are replaced, appends go on after.
+        for (int i = 0; i < kFirst; i += 4) {
+            ASSERT_TRUE(c.gotoRecNo(static_cast<RecNo>(i + 1)));
+            c.remove();
+        }
+        t->pack();
+        c.first();
+        for (int i = kFirst; i < kFirst + kSecond; ++i) {
+            c.append();
+            c.setInteger("ID", i);
+            c.setMemo("NOTE", memoText(i));
+            c.post();
+        }
+    }
+    const int kept = kFirst - kFirst / 4 + kSecond;
+    const std::vector<std::uint8_t> bytes = readBytes(path);
+    ASSERT_GE(bytes.size(), 8u);
+    const std::uint32_t headerCount = static_cast<std::uint32_t>(bytes[4])
+        | (static_cast<std::uint32_t>(bytes[5]) << 8) | (static_cast<std::uint32_t>(bytes[6]) << 16)
+        | (static_cast<std::uint32_t>(bytes[7]) << 24);
+    EXPECT_EQ(headerCount, static_cast<std::uint32_t>(kept));
+
+    auto t = Table::open(path, OpenMode::Shared);
+    EXPECT_EQ(t->recordCount(), static_cast<RecNo>(kept));
+    // The end mark follows the last record.
+    const std::size_t end = t->headerLength() + kept * t->layout().recordLength();
+    ASSERT_EQ(bytes.size(), end + 1);
+    EXPECT_EQ(bytes[end], 0x1A);
+    EXPECT_EQ(std::filesystem::file_size(Table::memoPathFor(path)) % 512, 0u);
+
+    Cursor c(*t);
+    int seen = 0;
+    int expected = 0;
+    for (bool ok = !c.isEmpty(); ok; ok = c.next()) {
+        while (expected < kFirst && expected % 4 == 0)
+            ++expected;
+        ASSERT_EQ(c.integer("ID"), expected);
+        EXPECT_EQ(c.memo("NOTE"), memoText(expected)) << "record " << c.recNo();
+        ++expected;
+        ++seen;
+    }
+    EXPECT_EQ(seen, kept);
+}
+
+// A shared open must keep reading the count from the file before each append: another
+// program's appends in between are neither overwritten nor hidden.
+TEST_F(ProcessLock, SharedAppendSeesAnotherProgramsAppends)
+{
+    auto table = Table::open(path(), OpenMode::Shared);
+    Cursor c(*table);
+    c.append();
+    c.setText("NAME", "MINE1");
+    c.post();
+    ASSERT_EQ(c.recNo(), 3u);
+
+    const int status = inChild([&] {
+        auto t = Table::open(path(), OpenMode::Shared);
+        Cursor other(*t);
+        for (int i = 0; i < 3; ++i) {
+            other.append();
+            other.setText("NAME", "OTHER");
+            other.setInteger("N", i);
+            other.post();
+        }
+        return 0;
+    });
+    ASSERT_EQ(status, 0);
+
+    c.append();
+    c.setText("NAME", "MINE2");
+    c.post();
+    EXPECT_EQ(c.recNo(), 7u);
+    EXPECT_EQ(table->recordCount(), 7u);
+
+    const std::vector<std::string> want = { "ONE", "TWO", "MINE1", "OTHER", "OTHER", "OTHER",
+        "MINE2" };
+    auto reopened = Table::open(path(), OpenMode::Shared);
+    Cursor r(*reopened);
+    std::vector<std::string> got;
+    for (bool ok = !r.isEmpty(); ok; ok = r.next())
+        got.push_back(r.text("NAME"));
+    EXPECT_EQ(got, want);
+}
