@@ -4,6 +4,8 @@
 #include <QSplashScreen>
 #include <QTimer>
 
+#include "app/login/login_dialog.h"
+#include "app/login/login_rules.h"
 #include "app/main_form.h"
 #include "platform/ini_file.h"
 #include "store/store_error.h"
@@ -35,10 +37,21 @@ QPixmap splashPicture()
     return pixmap;
 }
 
-// Until the login window exists the user works as the administrator at level 9.
-bool administratorSeam(app::MainData &data)
+// Who is working: the first start creates the administrator, every later start asks for a staff
+// code and password. False when the user cancels the login, which ends the start.
+bool logIn(app::MainData &data, ui::Messages &messages, QWidget *window)
 {
-    data.state().accessLevel = 9;
+    app::ProgramState &state = data.state();
+    login::LoginRules rules(state.dataDirectory);
+    const login::LoginOutcome outcome = login::runLogin(rules, messages, state.loginName,
+        [&](login::LoginRules &r, const QString &proposed) {
+            login::TLoginDialog dialog(r, messages, proposed, window);
+            return dialog.run();
+        });
+    if (outcome.result == login::LoginResult::Cancelled)
+        return false;
+    state.accessLevel = outcome.accessLevel;
+    state.loginName = outcome.loginName;
     return true;
 }
 
@@ -58,7 +71,8 @@ int main(int argc, char **argv)
     ui::DesktopMessages messages;
     std::unique_ptr<app::TMainForm> form;
     try {
-        form = std::make_unique<app::TMainForm>(settings, messages, administratorSeam);
+        form = std::make_unique<app::TMainForm>(settings, messages,
+            [&messages, &form](app::MainData &data) { return logIn(data, messages, form.get()); });
     } catch (const std::exception &e) {
         QApplication::restoreOverrideCursor();
         splash.close();

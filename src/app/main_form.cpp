@@ -26,9 +26,12 @@
 #include <QVBoxLayout>
 
 #include "app/help_file.h"
+#include "app/login/security_form.h"
 #include "app/shutdown.h"
 #include "app/startup.h"
 #include "platform/ini_file.h"
+#include "reference/employee_form.h"
+#include "reference/setup_form.h"
 #include "ui/action.h"
 #include "ui/db_check_box.h"
 #include "ui/db_combo_box.h"
@@ -269,6 +272,24 @@ void TMainForm::buildMenus()
     m_commands.setHandler(Command::ReindexDataFiles, [this] {
         m_data.state().reindexRequested = true;
         close();
+    });
+    m_commands.setHandler(Command::AdministratorSecurity, [this] {
+        login::TFrmSecurity form(m_data.state().dataDirectory, m_messages,
+            QString::fromStdString(m_settings.path().string()), this);
+        form.exec();
+    });
+    m_commands.setHandler(Command::Staff, [this] {
+        reference::TEmployeeform form(m_data.dataset(MainData::EMPLOYEETABLE), m_messages, this);
+        form.exec();
+    });
+    m_commands.setHandler(Command::CompanySetup, [this] {
+        reference::TSetupForm form(m_data.dataset(MainData::SetupTable), m_messages, this);
+        connect(&form, &reference::TSetupForm::userFieldCaptionsChanged, this,
+            [this](const QStringList &captions) {
+                for (int i = 0; i < 5 && i < captions.size(); ++i)
+                    m_userFieldLabels[i]->setText(captions[i]);
+            });
+        form.exec();
     });
 
     QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
