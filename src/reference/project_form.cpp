@@ -39,35 +39,23 @@ QLabel *label(const QString &text, QWidget *buddy, QWidget *parent)
     return l;
 }
 
-// Runs a function when it goes out of scope, however the scope is left.
-class OnExit
-{
-public:
-    explicit OnExit(const std::function<void()> &f)
-        : m_f(f)
-    {
-    }
-    ~OnExit()
-    {
-        if (m_f)
-            m_f();
-    }
-    OnExit(const OnExit &) = delete;
-    OnExit &operator=(const OnExit &) = delete;
-
-private:
-    const std::function<void()> &m_f;
-};
-
 } // namespace
 
 void openProjects(ui::Dataset &projects, const ui::Dataset &clients, const ui::Dataset &slips,
     ui::Messages &messages, const platform::Clock &clock, QWidget *parent,
     const std::function<void()> &afterClose)
 {
-    OnExit after(afterClose);
-    TProjectForm form(projects, clients, slips, messages, clock, parent);
-    form.exec();
+    try {
+        TProjectForm form(projects, clients, slips, messages, clock, parent);
+        form.exec();
+    } catch (...) {
+        // The client shown must be put right however the window ended.
+        if (afterClose)
+            afterClose();
+        throw;
+    }
+    if (afterClose)
+        afterClose();
 }
 
 TProjectForm::TProjectForm(ui::Dataset &projects, const ui::Dataset &clients,
