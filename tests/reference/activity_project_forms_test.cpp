@@ -17,7 +17,9 @@
 #include "reference/activity_form.h"
 #include "reference/project_form.h"
 #include "table_rows.h"
+#include "ui/db_grid.h"
 #include "ui/db_radio_group.h"
+#include "ui/pick_list_dialog.h"
 #include "ui/placement.h"
 #include "ui/scripted_messages.h"
 
@@ -63,6 +65,40 @@ void shot(QWidget &form, const QString &name)
     form.show();
     QTest::qWait(50);
     QVERIFY(form.grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png")));
+}
+
+// What the real pick list showed: its caption and column titles. `answer` schedules the user's
+// choice of row `row` (OK) in the next modal pick list; with TARNW_SHOT_DIR set the list is
+// saved as `shotName` first.
+struct PickListSeen
+{
+    QString caption;
+    QStringList titles;
+    QStringList codes;
+};
+
+void answer(PickListSeen &seen, int row, const QString &shotName)
+{
+    QTimer::singleShot(100, [&seen, row, shotName] {
+        auto *dialog = qobject_cast<ui::PickListDialog *>(QApplication::activeModalWidget());
+        if (!dialog) {
+            // Not the list expected: end whatever is there so that the test fails, not hangs.
+            if (QWidget *other = QApplication::activeModalWidget())
+                other->close();
+            return;
+        }
+        seen.caption = dialog->windowTitle();
+        QAbstractItemModel *model = dialog->grid()->model();
+        for (int c = 0; c < model->columnCount(); ++c)
+            seen.titles << model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        for (int r = 0; r < model->rowCount(); ++r)
+            seen.codes << model->index(r, 0).data().toString().trimmed();
+        const QString dir = qEnvironmentVariable("TARNW_SHOT_DIR");
+        if (!dir.isEmpty())
+            dialog->grab().save(dir + QLatin1Char('/') + shotName + QStringLiteral(".png"));
+        dialog->grid()->gridModel()->moveDatasetTo(row);
+        QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+    });
 }
 
 // The tables both windows need: two clients (the second current) and the setup record with a
@@ -196,15 +232,12 @@ void ActivityProjectFormsTest::activitySearchAndClose()
     QVERIFY(typed.isEmpty());
     QCOMPARE(t.activities.recordCount(), std::size_t(2));
 
-    QStringList offered;
-    form.pickActivity = [&offered](ui::Dataset &listing) {
-        for (listing.first(); !listing.eof(); listing.next())
-            offered << listing.text(QStringLiteral("ACTIVITY"));
-        listing.last();
-        return true;
-    };
+    PickListSeen seen;
+    answer(seen, 1, QStringLiteral("activity-listing"));
     click(form, "SearchBtn");
-    QCOMPARE(offered, (QStringList{ "CONSULT", "PHONE" }));
+    QCOMPARE(seen.caption, QStringLiteral("Activity Listing"));
+    QCOMPARE(seen.titles, (QStringList{ "Activity", "Description" }));
+    QCOMPARE(seen.codes, (QStringList{ "CONSULT", "PHONE" }));
     QCOMPARE(child<QLineEdit>(form, "DESCEdit")->text(), QStringLiteral("Telephone"));
 
     // A pending change is dropped by "C&lose" without a question; the activity stays current.
@@ -311,15 +344,12 @@ void ActivityProjectFormsTest::projectDeleteSearchAndOpening()
         TProjectForm form(t.projects, t.clients, t.slips, t.messages, t.clock);
         form.placement()->setIniFileName({});
         QCOMPARE(t.projects.recordCount(), std::size_t(2)); // the range is lifted
-        QStringList offered;
-        form.pickProject = [&offered](ui::Dataset &listing) {
-            for (listing.first(); !listing.eof(); listing.next())
-                offered << listing.text(QStringLiteral("PJ_CODE"));
-            listing.first();
-            return true;
-        };
+        PickListSeen seen;
+        answer(seen, 0, QStringLiteral("project-listing"));
         click(form, "SearchBtn");
-        QCOMPARE(offered, (QStringList{ "IDLE", "BUSY" })); // client order
+        QCOMPARE(seen.caption, QStringLiteral("Project Listing"));
+        QCOMPARE(seen.titles, (QStringList{ "Project Code", "Description", "Client" }));
+        QCOMPARE(seen.codes, (QStringList{ "IDLE", "BUSY" })); // client order
         QCOMPARE(t.projects.text(QStringLiteral("PJ_CODE")), QStringLiteral("IDLE"));
         t.messages.enqueue(ui::MessageAnswer::Cancel);
         click(form, "DeleteBtn");
