@@ -101,6 +101,17 @@ void answer(PickListSeen &seen, int row, const QString &shotName)
     });
 }
 
+// Cancels the next modal window after noting its caption (the real code-entry dialog).
+void cancelNextDialog(QString &caption)
+{
+    QTimer::singleShot(100, [&caption] {
+        if (QWidget *w = QApplication::activeModalWidget()) {
+            caption = w->windowTitle();
+            w->close();
+        }
+    });
+}
+
 // The tables both windows need: two clients (the second current) and the setup record with a
 // default tax rate.
 struct Tables
@@ -223,6 +234,12 @@ void ActivityProjectFormsTest::activitySearchAndClose()
     TActivityForm form(t.activities, t.slips, t.setup, t.messages);
     form.placement()->setIniFileName({});
 
+    QString caption;
+    cancelNextDialog(caption);
+    click(form, "NewBtn");
+    QCOMPARE(caption, QStringLiteral("Add New Activity"));
+    QVERIFY(!t.activities.isEditing());
+
     // The duplicate loop, then a cancelled dialog: nothing inserted.
     QStringList typed{ QStringLiteral("phone"), QString() };
     form.askCode = [&typed] { return typed.isEmpty() ? QString() : typed.takeFirst(); };
@@ -262,6 +279,12 @@ void ActivityProjectFormsTest::projectNewClientDatesAndSave()
     QCOMPARE(form.placement()->Entry(), QStringLiteral("ProjectForm"));
     QVERIFY(!enabled(form, "PJ_CLIENTCombo"));
     QCOMPARE(child<QLabel>(form, "ClientNameLabel")->text(), QStringLiteral("Alder Partners"));
+
+    QString caption;
+    cancelNextDialog(caption);
+    click(form, "NewBtn");
+    QCOMPARE(caption, QStringLiteral("Add New Project"));
+    QVERIFY(!t.projects.isEditing());
 
     // Another client's code is refused; a free one proposes the current client and today.
     QStringList typed{ QStringLiteral("merger"), QStringLiteral("audit") };
