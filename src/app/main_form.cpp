@@ -29,8 +29,11 @@
 #include "app/login/security_form.h"
 #include "app/shutdown.h"
 #include "app/startup.h"
+#include "platform/clock.h"
 #include "platform/ini_file.h"
+#include "reference/activity_form.h"
 #include "reference/employee_form.h"
+#include "reference/project_form.h"
 #include "reference/setup_form.h"
 #include "ui/action.h"
 #include "ui/db_check_box.h"
@@ -277,6 +280,21 @@ void TMainForm::buildMenus()
         login::TFrmSecurity form(m_data.state().dataDirectory, m_messages,
             QString::fromStdString(m_settings.path().string()), this);
         form.exec();
+    });
+    m_commands.setHandler(Command::Activities, [this] {
+        reference::openActivities(m_data.dataset(MainData::ActivityTable1),
+            m_data.dataset(MainData::SlipTable), m_data.dataset(MainData::SetupTable), m_messages,
+            this);
+    });
+    m_commands.setHandler(Command::Projects, [this] {
+        static const platform::SystemClock clock;
+        reference::openProjects(m_data.dataset(MainData::ProjectTable), m_data.clients(),
+            m_data.dataset(MainData::SlipTable), m_messages, clock, this, [this] {
+                ui::runAction(m_messages, [this] {
+                    m_data.clients().gotoBookmark(m_data.state().rememberedClient);
+                    m_refresh.run();
+                });
+            });
     });
     m_commands.setHandler(Command::Staff, [this] {
         reference::TEmployeeform form(m_data.dataset(MainData::EMPLOYEETABLE), m_messages, this);
