@@ -236,6 +236,45 @@ bool ClientRules::deleteClient()
     return deleted;
 }
 
+const QStringList &ClientRules::searchOrders()
+{
+    static const QStringList orders{ QStringLiteral("Name"), QStringLiteral("Number"),
+        QStringLiteral("Contact"), QStringLiteral("Phone"), QStringLiteral("Fax") };
+    return orders;
+}
+
+const QStringList &ClientRules::searchTags()
+{
+    static const QStringList tags{ QStringLiteral("NAME"), QStringLiteral("NUMBER"),
+        QStringLiteral("CONTACT"), QStringLiteral("PHONE"), QStringLiteral("FAX") };
+    return tags;
+}
+
+void ClientRules::prepareSearch()
+{
+    ui::Dataset &shadow = m_data.dataset(MainData::ShadowClientTable);
+    ui::Dataset &clients = m_data.clients();
+    QString tag = clients.tag();
+    if (!searchTags().contains(tag))
+        tag = QStringLiteral("NAME");
+    shadow.setTag(tag);
+    shadow.refresh();
+    shadow.gotoBookmark(clients.bookmark());
+}
+
+void ClientRules::chooseSearched()
+{
+    ui::Dataset &shadow = m_data.dataset(MainData::ShadowClientTable);
+    ui::Dataset &clients = m_data.clients();
+    const ui::Dataset::Bookmark chosen = shadow.bookmark();
+    clients.setTag(shadow.tag());
+    clients.refresh();
+    clients.gotoBookmark(chosen);
+    m_data.state().rememberedClient = clients.bookmark();
+    if (refresh)
+        refresh();
+}
+
 void ClientRules::showFirst()
 {
     ui::runAction(m_messages, [&] {

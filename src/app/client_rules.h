@@ -3,6 +3,7 @@
 #include <functional>
 
 #include <QString>
+#include <QStringList>
 
 namespace ui {
 class Messages;
@@ -51,6 +52,15 @@ public:
     void navigatorCancel();
     // Asks and deletes; returns whether the client was deleted.
     bool deleteClient();
+
+    // The client search: its orders ("Name", "Number", "Contact", "Phone", "Fax") and their
+    // tags; prepareSearch() puts the second client cursor on the current client in the main
+    // window's order; chooseSearched() makes the client under the second cursor current and
+    // the main window follow the order searched by.
+    static const QStringList &searchOrders();
+    static const QStringList &searchTags();
+    void prepareSearch();
+    void chooseSearched();
 
     std::function<void()> refresh;
 

@@ -22,9 +22,11 @@
 #include <QTabWidget>
 #include <QTextBrowser>
 #include <QToolBar>
+#include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "app/client_dialogs.h"
 #include "app/help_file.h"
 #include "app/login/security_form.h"
 #include "app/shutdown.h"
@@ -45,6 +47,7 @@
 #include "ui/db_navigator.h"
 #include "ui/db_number_edit.h"
 #include "ui/db_radio_group.h"
+#include "ui/locate_dialog.h"
 #include "ui/messages.h"
 #include "ui/placement.h"
 
@@ -91,6 +94,7 @@ TMainForm::TMainForm(platform::IniFile &settings, ui::Messages &messages,
     , m_login(std::move(login))
     , m_refresh(m_data)
     , m_commands(m_data, messages)
+    , m_clientRules(m_data, messages)
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Tarnwick"));
@@ -180,6 +184,8 @@ void TMainForm::FormCreate()
             m_data.clients().setAutoEdit(true);
     });
     m_commands.afterGuardPost = [this] { m_refresh.run(); };
+    m_clientRules.refresh = [this] { m_refresh.run(); };
+    m_clientRules.attach();
     m_commands.guardAsking = [this] {
         m_toolbarState.disableDelete();
         updateToolbar();
@@ -188,6 +194,32 @@ void TMainForm::FormCreate()
     follow();
     if (m_data.currentClientNumber().isEmpty())
         clients.setAutoEdit(false);
+}
+
+void TMainForm::connectClientCommands()
+{
+    m_commands.setHandler(Command::AddClient, [this] {
+        NewClientNumberDialog dialog(m_clientRules.proposedNumber(), this);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        m_pages->setCurrentIndex(0);
+        if (auto *name = findChild<QWidget *>(QStringLiteral("NameEdit")))
+            name->setFocus();
+        m_clientRules.add(dialog.number());
+    });
+    m_commands.setHandler(Command::EditClient, [this] { m_clientRules.edit(); });
+    m_commands.setHandler(Command::DeleteClient, [this] { m_clientRules.deleteClient(); });
+    m_commands.setHandler(Command::ListClients, [this] {
+        m_clientRules.prepareSearch();
+        ClientSearchDialog dialog(m_data.dataset(MainData::ShadowClientTable), m_messages, this);
+        if (dialog.exec() == QDialog::Accepted)
+            m_clientRules.chooseSearched();
+    });
+    m_commands.setHandler(Command::SearchClients, [this] {
+        ui::LocateDialog dialog(&m_data.clients(), m_messages, QStringLiteral("Locate Client"),
+            QStringLiteral("NAME"), this);
+        dialog.exec();
+    });
 }
 
 void TMainForm::abortStart()
@@ -272,6 +304,7 @@ void TMainForm::buildMenus()
         Command::PurgeDeletedRecords);
     addCommand(options, QStringLiteral("Reindex"), QStringLiteral("Re&index Data Files..."),
         Command::ReindexDataFiles);
+    connectClientCommands();
     m_commands.setHandler(Command::ReindexDataFiles, [this] {
         m_data.state().reindexRequested = true;
         close();
@@ -401,6 +434,15 @@ void TMainForm::buildToolbar()
     nav->setVisibleButtons(ui::DbNavigator::Prior | ui::DbNavigator::Next | ui::DbNavigator::Post
         | ui::DbNavigator::Cancel);
     bar->addWidget(nav);
+    // Post keeps the last-posted client parts first; Cancel also ends the adding of a client.
+    for (auto [which, run] :
+        { std::pair<ui::DbNavigator::Button, std::function<void()>>{
+              ui::DbNavigator::Post, [this] { m_clientRules.navigatorPost(); } },
+            { ui::DbNavigator::Cancel, [this] { m_clientRules.navigatorCancel(); } } }) {
+        QToolButton *b = nav->button(which);
+        disconnect(b, &QToolButton::clicked, nav, nullptr);
+        connect(b, &QToolButton::clicked, this, run);
+    }
     m_locate = button("LocateBtn", QStringLiteral("Locate"), QStringLiteral("Locate a Client"),
         QStyle::SP_FileDialogStart, cmd(Command::ListClients));
     bar->addSeparator();
@@ -507,8 +549,7 @@ QWidget *TMainForm::buildRatesTab()
     layout->addWidget(rates, 3);
 
     auto *right = new QVBoxLayout;
-    auto *cycleTerms = new QGroupBox(
-        QStringLiteral("Cycle && Terms"));
+    auto *cycleTerms = new QGroupBox(QStringLiteral("Cycle && Terms"));
     auto *ct = new QFormLayout(cycleTerms);
     auto *cycle = new ui::DbComboBox(ui::DbComboBox::Kind::DropDownList);
     cycle->setObjectName(QStringLiteral("CycleCombo"));

@@ -7,6 +7,7 @@
 #include <QMap>
 
 #include "app/client_refresh.h"
+#include "app/client_rules.h"
 #include "app/main_commands.h"
 #include "app/main_data.h"
 #include "app/toolbar_state.h"
@@ -45,6 +46,7 @@ public:
     bool startupAborted() const { return m_aborted; }
     MainData &data() { return m_data; }
     MainCommands &commands() { return m_commands; }
+    ClientRules &clientRules() { return m_clientRules; }
     QTabWidget *pages() const { return m_pages; }
     QAction *action(const QString &objectName) const;
     // How quick.doc is opened; by default with the desktop's associated program.
@@ -65,6 +67,7 @@ private:
     void updateToolbar();
     void setHints(bool on);
     void showHelp(int topic, bool search = false);
+    void connectClientCommands();
     void abortStart();
     QAction *addCommand(QMenu *menu, const QString &name, const QString &caption, Command command,
         const QKeySequence &shortcut = {});
@@ -75,6 +78,7 @@ private:
     MainData m_data;
     ClientRefresh m_refresh;
     MainCommands m_commands;
+    ClientRules m_clientRules;
     ToolbarState m_toolbarState;
     ui::TPlacement *m_placement = nullptr;
     QTabWidget *m_pages = nullptr;

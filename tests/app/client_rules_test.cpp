@@ -321,4 +321,45 @@ TEST_F(WithClients, DeleteAnsweredNoKeepsEverythingAndShowsTheFirstClient)
     EXPECT_EQ(field("NAME"), QStringLiteral("Adams Hardware"));
 }
 
+TEST_F(WithClients, ListByNumberKeepsThatOrderUntilTheNextDeletion)
+{
+    m_dir.addClient("0900", "Zephyr Mills");
+    m_data.clients().refresh();
+    ASSERT_TRUE(m_data.clients().findKey({ QStringLiteral("Baker & Sons") }));
+    const ui::Dataset::Bookmark baker = m_data.clients().bookmark();
+    m_data.clients().first();
+    struct Case
+    {
+        const char *order;
+        QStringList numbers; // the main window's order after choosing
+    };
+    const Case cases[] = {
+        { "Number", { "0900", "1001", "1002" } },
+        { "Name", { "1002", "1001", "0900" } },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.order);
+        m_rules.prepareSearch();
+        ui::Dataset &shadow = m_data.dataset(MainData::ShadowClientTable);
+        shadow.setTag(ClientRules::searchTags()[ClientRules::searchOrders().indexOf(
+            QString::fromLatin1(c.order))]);
+        ASSERT_TRUE(shadow.gotoBookmark(baker));
+        m_rules.chooseSearched();
+        EXPECT_EQ(field("NUMBER"), QStringLiteral("1001"));
+        EXPECT_EQ(m_data.dataset(MainData::SlipTable).text(QStringLiteral("SL_CLIENT")),
+            QStringLiteral("1001"));
+        QStringList seen;
+        ui::Dataset &clients = m_data.clients();
+        for (clients.first(); !clients.eof(); clients.next())
+            seen << field("NUMBER");
+        EXPECT_EQ(seen, c.numbers);
+    }
+    m_rules.prepareSearch();
+    m_data.dataset(MainData::ShadowClientTable).setTag(QStringLiteral("NUMBER"));
+    m_rules.chooseSearched();
+    m_messages.enqueue(MessageAnswer::Yes);
+    EXPECT_TRUE(m_rules.deleteClient());
+    EXPECT_EQ(m_data.clients().tag(), QStringLiteral("NAME"));
+}
+
 } // namespace
