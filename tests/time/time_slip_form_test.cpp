@@ -1,0 +1,161 @@
+// The slip window driven offscreen over template tables with a hand-set clock. With
+// TARNW_SHOT_DIR set, the window with a running timer and with a completed slip is also saved
+// there as pictures.
+#include <chrono>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "platform/clock.h"
+#include "slip_data.h"
+#include "time/time_slip_form.h"
+#include "ui/scripted_messages.h"
+
+using namespace std::chrono;
+using timecap::SlipMemory;
+using timecap::TTimeslipform;
+
+namespace {
+
+template <typename T> T *child(QWidget &form, const char *name)
+{
+    T *w = form.findChild<T *>(QLatin1String(name));
+    if (!w)
+        qFatal("no control %s", name);
+    return w;
+}
+
+void shoot(QWidget &form, const char *name)
+{
+    const QByteArray dir = qgetenv("TARNW_SHOT_DIR");
+    if (dir.isEmpty())
+        return;
+    form.grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + QLatin1String(name));
+}
+
+} // namespace
+
+class TimeSlipFormTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_data = std::make_unique<SlipData>();
+        qputenv("HOME", QByteArray::fromStdString(m_data->path().string()));
+        for (ui::Dataset *d :
+            { &m_clients, &m_activities, &m_staff, &m_projects, &m_track, &m_slips })
+            d->close();
+        m_data->open(m_clients, "TWCLIENT", QStringLiteral("Name"));
+        m_data->open(m_activities, "TWACT", QStringLiteral("Activity"));
+        m_data->open(m_staff, "TWEMPLOY", QStringLiteral("EmpNumber"));
+        m_data->open(m_projects, "TWPROJCT", QStringLiteral("Client_Cod"));
+        m_data->open(m_track, "TWTRACK");
+        m_data->open(m_slips, "TWSLIP", QStringLiteral("SL_Number"));
+        addRow(m_clients,
+            { { "NUMBER", "1001" }, { "NAME", "Alder Partners" }, { "B_RATE1", 100.0 },
+                { "B_RATE2", 120.0 }, { "B_RATESRC", 1 }, { "B_RATEDEF", 2 } });
+        addRow(m_clients, { { "NUMBER", "1002" }, { "NAME", "Birch & Co" } });
+        addRow(m_activities,
+            { { "ACTIVITY", "CONSULT" }, { "DESC", "Consulting" }, { "ACTTYPE", "B" },
+                { "TAXABLE", "N" } });
+        addRow(m_projects, { { "PJ_CLIENT", "1001" }, { "PJ_CODE", "AUDIT26" } });
+        addRow(m_projects, { { "PJ_CLIENT", "1002" }, { "PJ_CODE", "OTHER" } });
+        m_clients.findKey({ QStringLiteral("Alder Partners") });
+        m_memory = { QStringLiteral("JQ"), QStringLiteral("CONSULT"), QDate(2026, 12, 10),
+            QDate(2026, 12, 10) };
+        m_messages.clear();
+    }
+
+    void newSlipWithRunningTimerThenCompleted()
+    {
+        m_clock.setToday(year_month_day{ year(2026), month(12), day(10) }, hours(14) + minutes(5));
+        TTimeslipform form(m_slips, m_clients, m_activities, m_staff, m_projects, m_track,
+            m_messages, m_clock, m_memory, false);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(form.windowTitle(), QStringLiteral("Time Slip Entry"));
+        auto *save = child<QPushButton>(form, "SaveBtn");
+        auto *newBtn = child<QPushButton>(form, "NewBtn");
+        auto *exitBtn = child<QPushButton>(form, "ExitBtn");
+        auto *timer = child<QPushButton>(form, "TimerBtn");
+        QVERIFY(save->isEnabled());
+        QVERIFY(!newBtn->isEnabled());
+        QVERIFY(!exitBtn->isEnabled());
+        QVERIFY(timer->isEnabled());
+        QCOMPARE(child<QLineEdit>(form, "SL_RATEEdit")->text(), QStringLiteral("$120.00"));
+        auto *project = child<QComboBox>(form, "SL_PROJECTCombo");
+        QCOMPARE(project->count(), 2);
+        QCOMPARE(project->itemText(1), QStringLiteral("AUDIT26"));
+
+        QTest::mouseClick(timer, Qt::LeftButton);
+        QCOMPARE(timer->text(), QStringLiteral("Stop Timer"));
+        QVERIFY(child<QLabel>(form, "ClockPicture")->isVisible());
+        QVERIFY(form.ticker()->isActive());
+        QCOMPARE(child<QLineEdit>(form, "SL_TIMEBEGEdit")->text(), QStringLiteral("02:05"));
+        QVERIFY(child<QCheckBox>(form, "SL_BEGISPMCheck")->isChecked());
+        m_clock.advance(minutes(45));
+        QCOMPARE(form.ticker()->interval(), 10000);
+        form.rules().tick(); // what each timeout of the ticker runs
+        QCOMPARE(m_slips.value(QStringLiteral("SL_HOURS")).toDouble(), 0.75);
+        QCOMPARE(m_slips.value(QStringLiteral("SL_TOTAL")).toDouble(), 90.0);
+        shoot(form, "time-slip-running.png");
+
+        m_clock.advance(minutes(15));
+        child<QCheckBox>(form, "CompletedCheck")->click();
+        QCOMPARE(timer->text(), QStringLiteral("Start Timer"));
+        QVERIFY(!form.ticker()->isActive());
+        QCOMPARE(child<QLineEdit>(form, "SL_TIMEENDEdit")->text(), QStringLiteral("03:05"));
+        QTest::mouseClick(save, Qt::LeftButton);
+        QVERIFY(!save->isEnabled());
+        QVERIFY(newBtn->isEnabled());
+        QVERIFY(exitBtn->isEnabled());
+        QVERIFY(!timer->isEnabled());
+        QCOMPARE(m_slips.value(QStringLiteral("SL_NUMBER")).toDouble(), 1.0);
+        QCOMPARE(m_slips.value(QStringLiteral("SL_DONE")).toInt(), 1);
+        shoot(form, "time-slip-completed.png");
+        QVERIFY(m_messages.shown().isEmpty());
+        QTest::mouseClick(exitBtn, Qt::LeftButton);
+        QVERIFY(!form.isVisible());
+        QVERIFY(m_messages.shown().isEmpty());
+    }
+
+    void invalidTimeAndTheCloseQuestion()
+    {
+        TTimeslipform form(m_slips, m_clients, m_activities, m_staff, m_projects, m_track,
+            m_messages, m_clock, m_memory, false);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto *begin = child<QLineEdit>(form, "SL_TIMEBEGEdit");
+        begin->setFocus();
+        QTest::keyClicks(begin, QStringLiteral("1030"));
+        child<QLineEdit>(form, "SL_HOURSEdit")->setFocus();
+        QCOMPARE(m_messages.texts().value(0),
+            QStringLiteral("Invalid Time Input.  Beginning and Ending Time should be entered in "
+                           "the format of 12:00.  Please input the time again."));
+        QCOMPARE(begin->text(), QStringLiteral("12:00"));
+        m_messages.clear();
+        m_messages.enqueue(ui::MessageAnswer::No);
+        form.reject();
+        QCOMPARE(m_messages.texts(),
+            QStringList{ QStringLiteral("Do you want to save changes to this Time Slip?") });
+        QVERIFY(!m_slips.isEditing());
+        QCOMPARE(m_slips.recordCount(), std::size_t(0));
+    }
+
+private:
+    std::unique_ptr<SlipData> m_data;
+    ui::Dataset m_clients, m_activities, m_staff, m_projects, m_track, m_slips;
+    ui::ScriptedMessages m_messages;
+    platform::ManualClock m_clock;
+    SlipMemory m_memory;
+};
+
+QTEST_MAIN(TimeSlipFormTest)
+#include "time_slip_form_test.moc"
