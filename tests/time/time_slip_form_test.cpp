@@ -13,7 +13,9 @@
 
 #include "platform/clock.h"
 #include "slip_data.h"
+#include "time/slip_commands.h"
 #include "time/time_slip_form.h"
+#include "ui/locate_dialog.h"
 #include "ui/scripted_messages.h"
 
 using namespace std::chrono;
@@ -132,6 +134,8 @@ private slots:
             m_messages, m_clock, m_memory, false);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
         auto *begin = child<QLineEdit>(form, "SL_TIMEBEGEdit");
         begin->setFocus();
         QTest::keyClicks(begin, QStringLiteral("1030"));
@@ -147,6 +151,35 @@ private slots:
             QStringList{ QStringLiteral("Do you want to save changes to this Time Slip?") });
         QVERIFY(!m_slips.isEditing());
         QCOMPARE(m_slips.recordCount(), std::size_t(0));
+    }
+
+    void searchFindsOnlyTheCurrentClientsSlips()
+    {
+        ui::Dataset list;
+        m_data->open(list, "TWSLIP", QStringLiteral("SL_Client"));
+        addRow(list, { { "SL_NUMBER", 1.0 }, { "SL_CLIENT", "1002" }, { "SL_PROJECT", "OTHER" } });
+        addRow(
+            list, { { "SL_NUMBER", 2.0 }, { "SL_CLIENT", "1001" }, { "SL_PROJECT", "AUDIT26" } });
+        addRow(list, { { "SL_NUMBER", 3.0 }, { "SL_CLIENT", "1001" }, { "SL_PROJECT", "OTHER" } });
+        addRow(
+            list, { { "SL_NUMBER", 4.0 }, { "SL_CLIENT", "1001" }, { "SL_PROJECT", "AUDIT26" } });
+        list.setRange({ QStringLiteral("1001") }, { QStringLiteral("1001") });
+        list.first();
+        timecap::SlipCommands commands(m_clients, list, m_messages);
+        auto dialog = commands.makeSearchDialog(nullptr);
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Locate Time Slip"));
+        dialog->setRequest({ QStringLiteral("SL_PROJECT"), QStringLiteral("OTHER"),
+            ui::LocateSearchType::ExactMatch, false });
+        QTest::mouseClick(dialog->firstButton(), Qt::LeftButton);
+        QCOMPARE(list.value(QStringLiteral("SL_NUMBER")).toDouble(), 3.0);
+        // The other client's OTHER slip is not in the list: Next finds nothing more.
+        QTest::mouseClick(dialog->nextButton(), Qt::LeftButton);
+        QCOMPARE(list.value(QStringLiteral("SL_NUMBER")).toDouble(), 3.0);
+        QCOMPARE(m_messages.texts().size(), 1);
+        dialog->setRequest({ QStringLiteral("SL_PROJECT"), QStringLiteral("AUDIT26"),
+            ui::LocateSearchType::ExactMatch, false });
+        QTest::mouseClick(dialog->nextButton(), Qt::LeftButton);
+        QCOMPARE(list.value(QStringLiteral("SL_NUMBER")).toDouble(), 4.0);
     }
 
 private:
