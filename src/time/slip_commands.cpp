@@ -31,22 +31,22 @@ bool SlipCommands::editSlip(const OpenWindow &openWindow)
         return false;
     }
     try {
+        // Taking the client's edit checks that no other user holds the client; the slip window's
+        // opening ends it again without change, so it is ended here, before the window opens.
         m_clients.edit();
+        m_clients.cancel();
     } catch (const std::exception &e) {
         m_messages.error(QString::fromLocal8Bit(e.what()));
         return false;
     }
     try {
         openWindow(true);
-    } catch (...) {
-        if (m_clients.isEditing())
-            m_clients.cancel();
+    } catch (const std::exception &e) {
+        // The slip itself locked by another user: the window did not open.
+        m_messages.error(QString::fromLocal8Bit(e.what()));
         refreshList();
-        throw;
+        return false;
     }
-    // The slip window's opening ends the client edit; never leave it held.
-    if (m_clients.isEditing())
-        m_clients.cancel();
     refreshList();
     return true;
 }

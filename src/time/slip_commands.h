@@ -42,8 +42,9 @@ public:
     SlipCommands(ui::Dataset &clients, ui::Dataset &slips, ui::Messages &messages);
 
     void newSlip(const OpenWindow &openWindow);
-    // False when refused ("There are no time slips for " + NAME, or the client record locked by
-    // another user: the engine's message) and the window did not open.
+    // False when refused ("There are no time slips for " + NAME; the client record, or the slip
+    // when the window opens on it, locked by another user: the engine's message in the error
+    // box) and the window did not open. openWindow reports a failed opening by throwing.
     bool editSlip(const OpenWindow &openWindow);
     // True when a slip was deleted.
     bool deleteSlip();

@@ -1,4 +1,6 @@
 // The main window's slip commands over real TWCLIENT and TWSLIP tables made from the templates.
+#include <stdexcept>
+
 #include <QStringList>
 
 #include "slip_data.h"
@@ -130,7 +132,7 @@ TEST_F(SlipCommandsTest, EditOpensTheWindowOnlyForTheClientsOwnSlip)
     showClient("Alder Partners");
     EXPECT_TRUE(m_commands.editSlip(open));
     EXPECT_EQ(opened, 1);
-    EXPECT_TRUE(clientEditingWhileOpen);
+    EXPECT_FALSE(clientEditingWhileOpen); // the client lock is not held while the window is open
     EXPECT_FALSE(m_clients.isEditing());
     EXPECT_EQ(current(), 14.0);
 
@@ -145,6 +147,12 @@ TEST_F(SlipCommandsTest, EditOpensTheWindowOnlyForTheClientsOwnSlip)
     ASSERT_EQ(m_messages.shown().size(), 1);
     EXPECT_EQ(m_messages.shown().first().kind, MessageKind::Error);
     otherCopy.cancel();
+
+    // The slip window fails to open (its slip locked elsewhere): the engine's message.
+    m_messages.clear();
+    EXPECT_FALSE(m_commands.editSlip([](bool) { throw std::runtime_error("Record locked"); }));
+    EXPECT_EQ(m_messages.texts(), QStringList{ QStringLiteral("Record locked") });
+    EXPECT_FALSE(m_clients.isEditing());
 }
 
 TEST_F(SlipCommandsTest, TheListIsReadAgainAfterTheWindowCloses)
