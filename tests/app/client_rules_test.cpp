@@ -206,10 +206,13 @@ TEST_F(WithClients, BadOrTakenNumbersAreRefusedBeforeAnythingIsWritten)
     };
     const Case cases[] = {
         { QStringLiteral("1001"), ClientRules::duplicateText(QStringLiteral("1001")) },
+        // added by another copy after this one started
+        { QStringLiteral("1005"), ClientRules::duplicateText(QStringLiteral("1005")) },
         { QStringLiteral("12a4"), ClientRules::notDigitsText(QStringLiteral("12a4")) },
         { QString(), ClientRules::notDigitsText(QString()) },
         { QStringLiteral("-5"), ClientRules::notDigitsText(QStringLiteral("-5")) },
     };
+    m_dir.addClient("1005", "Late Arrival");
     for (const Case &c : cases) {
         SCOPED_TRACE(c.typed.toStdString());
         m_messages.clear();
@@ -218,7 +221,7 @@ TEST_F(WithClients, BadOrTakenNumbersAreRefusedBeforeAnythingIsWritten)
         EXPECT_FALSE(m_data.state().addingClient);
         EXPECT_FALSE(m_data.clients().isEditing());
     }
-    EXPECT_EQ(clientCount(), 2);
+    EXPECT_EQ(clientCount(), 3);
     EXPECT_EQ(nextClient(), 1001);
 }
 
@@ -360,6 +363,21 @@ TEST_F(WithClients, ListByNumberKeepsThatOrderUntilTheNextDeletion)
     m_messages.enqueue(MessageAnswer::Yes);
     EXPECT_TRUE(m_rules.deleteClient());
     EXPECT_EQ(m_data.clients().tag(), QStringLiteral("NAME"));
+}
+
+TEST_F(WithClients, PendingEditGuardSavingARefusedNewClientRefusesTheOption)
+{
+    ASSERT_TRUE(m_rules.add(QStringLiteral("1003")));
+    m_data.clients().setValue(QStringLiteral("NUMBER"), QStringLiteral("1001"));
+    m_messages.enqueue(MessageAnswer::Yes);
+    EXPECT_FALSE(m_commands.start(Command::ListClients));
+    EXPECT_EQ(m_messages.lastText(), ClientRules::duplicateText(QStringLiteral("1001")));
+    EXPECT_TRUE(m_handled.isEmpty());
+    EXPECT_EQ(m_data.clients().state(), ui::Dataset::State::Insert);
+    EXPECT_TRUE(m_data.state().addingClient);
+    EXPECT_EQ(countRows(m_dir, "TWCLIENT", "NUMBER", "1001"), 1);
+    EXPECT_EQ(nextClient(), 1001);
+    m_rules.navigatorCancel();
 }
 
 } // namespace
