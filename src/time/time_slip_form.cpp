@@ -1,5 +1,7 @@
 #include "time/time_slip_form.h"
 
+#include <functional>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -19,6 +21,7 @@
 #include "ui/db_combo_box.h"
 #include "ui/db_date_edit.h"
 #include "ui/db_edit.h"
+#include "ui/db_lookup_combo.h"
 #include "ui/db_memo.h"
 #include "ui/db_number_edit.h"
 #include "ui/db_radio_group.h"
@@ -30,6 +33,25 @@ namespace timecap {
 namespace {
 
 constexpr int kTickMs = 10000;
+
+// A look-up or list box that runs a step around its drop-down: `beforeDrop` (the project list
+// is rebuilt each time it drops down), `afterDrop` (a code picked from the pick list counts as
+// the box changed).
+template <typename Base> class DropHookBox : public Base
+{
+public:
+    using Base::Base;
+    std::function<void()> beforeDrop;
+    std::function<void()> afterDrop;
+    void showPopup() override
+    {
+        if (beforeDrop)
+            beforeDrop();
+        Base::showPopup();
+        if (afterDrop)
+            afterDrop();
+    }
+};
 
 QPushButton *button(const QString &text, const char *name, QWidget *parent)
 {
@@ -48,10 +70,9 @@ QLabel *label(const QString &text, QWidget *buddy, QWidget *parent)
 
 } // namespace
 
-TTimeslipform::TTimeslipform(ui::Dataset &slips, ui::Dataset &clients,
-    const ui::Dataset &activities, const ui::Dataset &staff, const ui::Dataset &projects,
-    ui::Dataset &track, ui::Messages &messages, const platform::Clock &clock, SlipMemory &memory,
-    bool existing, QWidget *parent)
+TTimeslipform::TTimeslipform(ui::Dataset &slips, ui::Dataset &clients, ui::Dataset &activities,
+    ui::Dataset &staff, const ui::Dataset &projects, ui::Dataset &track, ui::Messages &messages,
+    const platform::Clock &clock, SlipMemory &memory, bool existing, QWidget *parent)
     : QDialog(parent)
     , m_slips(slips)
     , m_clients(clients)
@@ -76,26 +97,36 @@ TTimeslipform::TTimeslipform(ui::Dataset &slips, ui::Dataset &clients,
     m_client->setObjectName(QStringLiteral("ClientCombo"));
     m_client->setMinimumWidth(220);
     connect(m_client, &QComboBox::activated, this, &TTimeslipform::clientChosen);
-    auto *activity = new ui::DbEdit(slip);
-    activity->setObjectName(QStringLiteral("SL_ACTEdit"));
+    auto *activity = new DropHookBox<ui::DbLookupCombo>(slip);
+    activity->setObjectName(QStringLiteral("SL_ACTCombo"));
     activity->setUpperCase(true);
     activity->bind(&slips, QStringLiteral("SL_ACT"));
+    activity->setLookup(&activities, QStringLiteral("ACTIVITY"),
+        { { QStringLiteral("ACTIVITY"), QStringLiteral("Activity"), 10 },
+            { QStringLiteral("DESC"), QStringLiteral("Description"), 30 } },
+        QStringLiteral("Activity Listing"));
     connect(activity->link(), &ui::FieldLink::failed, this, report);
-    connect(activity, &QLineEdit::editingFinished, this, [this] { m_rules.activityChanged(); });
-    activity->setMaximumWidth(120);
+    activity->afterDrop = [this] { m_rules.activityChanged(); };
+    connect(activity->lineEdit(), &QLineEdit::editingFinished, this,
+        [this] { m_rules.activityChanged(); });
+    activity->setMinimumWidth(150);
     m_activity = activity;
-    auto *project = new ui::DbComboBox(ui::DbComboBox::Kind::Typed, slip);
+    auto *project = new DropHookBox<ui::DbComboBox>(ui::DbComboBox::Kind::DropDownList, slip);
+    project->beforeDrop = [this] { fillProjects(); };
     project->setObjectName(QStringLiteral("SL_PROJECTCombo"));
-    project->setUpperCase(true);
     project->bind(&slips, QStringLiteral("SL_PROJECT"));
     project->setMinimumWidth(120);
     m_project = project;
-    auto *employ = new ui::DbEdit(slip);
-    employ->setObjectName(QStringLiteral("SL_EMPLOYEdit"));
+    auto *employ = new ui::DbLookupCombo(slip);
+    employ->setObjectName(QStringLiteral("SL_EMPLOYCombo"));
     employ->setUpperCase(true);
-    employ->bind(&slips, QStringLiteral("SL_EMPLOY"), 3);
+    employ->bind(&slips, QStringLiteral("SL_EMPLOY"));
+    employ->setLookup(&staff, QStringLiteral("EMPNUMBER"),
+        { { QStringLiteral("EMPNUMBER"), QStringLiteral("Staff"), 4 },
+            { QStringLiteral("EMPNAME"), QStringLiteral("Name"), 30 } },
+        QStringLiteral("Staff Listing"));
     connect(employ->link(), &ui::FieldLink::failed, this, report);
-    employ->setMaximumWidth(60);
+    employ->setMaximumWidth(80);
     grid->addWidget(new QLabel(QStringLiteral("Client:"), slip), 0, 0);
     grid->addWidget(m_client, 0, 1, 1, 3);
     grid->addWidget(label(QStringLiteral("&Activity"), activity, slip), 1, 0);
@@ -288,25 +319,27 @@ void TTimeslipform::clientChosen(int index)
 
 void TTimeslipform::fillProjects()
 {
-    m_project->clear();
-    m_project->addItem(QString());
-    if (!m_projects.isOpen())
-        return;
-    auto reader = m_projects.cursor()->reader();
-    const QString client = m_clients.text(QStringLiteral("NUMBER"));
-    reader->cancelRange();
-    reader->setTag(QStringLiteral("Client_Cod"));
-    reader->findNearest({ client });
-    const int clientField = m_projects.fieldIndex(QStringLiteral("PJ_CLIENT"));
-    const int codeField = m_projects.fieldIndex(QStringLiteral("PJ_CODE"));
-    if (reader->recNo() == 0)
-        return;
-    do {
-        if (reader->value(std::size_t(clientField)).toString() != client)
-            break;
-        m_project->addItem(reader->value(std::size_t(codeField)).toString());
-    } while (reader->next());
-    m_project->setEditText(m_slips.text(QStringLiteral("SL_PROJECT")));
+    auto *box = static_cast<ui::DbComboBox *>(m_project);
+    box->clear();
+    box->addValue(QString());
+    if (m_projects.isOpen()) {
+        auto reader = m_projects.cursor()->reader();
+        const QString client = m_clients.text(QStringLiteral("NUMBER"));
+        const auto clientField = std::size_t(m_projects.fieldIndex(QStringLiteral("PJ_CLIENT")));
+        const auto codeField = std::size_t(m_projects.fieldIndex(QStringLiteral("PJ_CODE")));
+        reader->cancelRange();
+        reader->setTag(QStringLiteral("Client_Cod"));
+        reader->findNearest({ client });
+        if (reader->recNo() != 0) {
+            do {
+                if (reader->value(clientField).toString() != client)
+                    break;
+                box->addValue(reader->value(codeField).toString());
+            } while (reader->next());
+        }
+    }
+    if (box->link()->show)
+        box->link()->show(); // the slip's project among the new items
 }
 
 void TTimeslipform::openSlip(bool existing)

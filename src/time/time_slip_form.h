@@ -25,17 +25,17 @@ namespace timecap {
 //   slips     its own TWSLIP dataset; in existing mode on the slip to edit
 //   clients   its own TWCLIENT dataset in NAME order, on the main window's current client
 //             (the caller ends its own edit of that client before exec, see SlipCommands)
-//   activities, staff, projects  shared datasets, only read
+//   activities, staff  shared datasets: the look-ups' pick lists ("Activity Listing") move them
+//   projects  shared dataset, only read (through a reader)
 //   track     TWTRACK (slip numbers)
 // After exec the caller takes its project cursor's client restriction off.
 class TTimeslipform : public QDialog
 {
     Q_OBJECT
 public:
-    TTimeslipform(ui::Dataset &slips, ui::Dataset &clients, const ui::Dataset &activities,
-        const ui::Dataset &staff, const ui::Dataset &projects, ui::Dataset &track,
-        ui::Messages &messages, const platform::Clock &clock, SlipMemory &memory, bool existing,
-        QWidget *parent = nullptr);
+    TTimeslipform(ui::Dataset &slips, ui::Dataset &clients, ui::Dataset &activities,
+        ui::Dataset &staff, const ui::Dataset &projects, ui::Dataset &track, ui::Messages &messages,
+        const platform::Clock &clock, SlipMemory &memory, bool existing, QWidget *parent = nullptr);
     ~TTimeslipform() override;
 
     TimeSlipRules &rules() { return m_rules; }
@@ -65,7 +65,7 @@ private:
     QTimer *m_ticker;
     QComboBox *m_client = nullptr;
     QComboBox *m_project = nullptr;
-    QLineEdit *m_activity = nullptr;
+    QWidget *m_activity = nullptr;
     QLineEdit *m_timeBeg = nullptr;
     QLineEdit *m_timeEnd = nullptr;
     QToolButton *m_rateList = nullptr;

@@ -144,6 +144,16 @@ private slots:
             QStringLiteral("Invalid Time Input.  Beginning and Ending Time should be entered in "
                            "the format of 12:00.  Please input the time again."));
         QCOMPARE(begin->text(), QStringLiteral("12:00"));
+        // Another client in the client box: its projects, and its number on save.
+        auto *clientBox = child<QComboBox>(form, "ClientCombo");
+        QCOMPARE(clientBox->currentText(), QStringLiteral("Alder Partners"));
+        clientBox->setCurrentIndex(1);
+        emit clientBox->activated(1);
+        auto *project = child<QComboBox>(form, "SL_PROJECTCombo");
+        QCOMPARE(project->count(), 2);
+        QCOMPARE(project->itemText(1), QStringLiteral("OTHER"));
+        QCOMPARE(m_clients.text(QStringLiteral("NUMBER")), QStringLiteral("1002"));
+
         m_messages.clear();
         m_messages.enqueue(ui::MessageAnswer::No);
         form.reject();
