@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -12,6 +13,7 @@
 #include "data_dir.h"
 #include "platform/ini_file.h"
 #include "ui/db_navigator.h"
+#include "ui/locate_dialog.h"
 #include "ui/scripted_messages.h"
 #include <gtest/gtest.h>
 
@@ -142,6 +144,17 @@ TEST_F(ClientFormTest, ClientSearchByNumberMovesAndReordersTheMainWindow)
     EXPECT_EQ(clients.tag(), QStringLiteral("NUMBER"));
     clients.next();
     EXPECT_EQ(clients.text(QStringLiteral("NUMBER")), QStringLiteral("3000"));
+
+    // Search Clients locates over the main window's cursor.
+    onDialog<ui::LocateDialog>([](ui::LocateDialog &d) {
+        EXPECT_EQ(d.windowTitle(), QStringLiteral("Locate Client"));
+        d.valueBox()->setText(QStringLiteral("Zen"));
+        d.firstButton()->click();
+        d.reject();
+    });
+    form->action(QStringLiteral("SearchClients"))->trigger();
+    EXPECT_EQ(clients.text(QStringLiteral("NUMBER")), QStringLiteral("1000"));
+    clients.last();
 
     // Cancel changes nothing.
     onDialog<app::ClientSearchDialog>([](app::ClientSearchDialog &d) {
