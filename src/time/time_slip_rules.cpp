@@ -106,6 +106,7 @@ TimeSlipRules::TimeSlipRules(ui::Dataset &slips, ui::Dataset &clients,
 TimeSlipRules::~TimeSlipRules()
 {
     QObject::disconnect(m_stateConnection);
+    m_slips.BeforePost = nullptr; // it refers to the counter table of this window
 }
 
 // ---- pure parts ---------------------------------------------------------------------------

@@ -55,7 +55,8 @@ struct NormalisedTime
 //   slips       the window's own cursor on TWSLIP; the slip being edited is its current record
 //   clients     the window's own cursor on TWCLIENT; its current record is the client box's client
 //   activities  TWACT, staff TWEMPLOY: only read, through readers, so they never move
-//   track       TWTRACK, the NEXTSLIP counter (numbering on the first save, rule of slipNumbering)
+//   track       TWTRACK, the NEXTSLIP counter: the rules install the slips dataset's BeforePost
+//               (installSlipNumbering with the date rule) for their lifetime
 //
 // Timer: on or off. The form owns the 10-second QTimer; it starts and stops it when
 // onTimerDisplay reports a change and calls tick() on each timeout.

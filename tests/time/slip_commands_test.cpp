@@ -114,6 +114,23 @@ TEST_F(SlipCommandsTest, DeleteSlips)
     }
 }
 
+TEST_F(SlipCommandsTest, SlipLockedByAnotherUserIsNotDeleted)
+{
+    ui::Dataset otherCopy;
+    m_data.open(otherCopy, "TWSLIP", QStringLiteral("SL_Number"));
+    ASSERT_TRUE(otherCopy.findKey({ 13.0 }));
+    otherCopy.setValue(QStringLiteral("SL_HOURS"), 2.0); // holds the record lock
+    showClient("Alder Partners");
+    m_slips.prior();
+    ASSERT_EQ(current(), 13.0);
+    m_messages.enqueue(MessageAnswer::Yes);
+    EXPECT_FALSE(m_commands.deleteSlip());
+    ASSERT_EQ(m_messages.shown().size(), 2);
+    EXPECT_EQ(m_messages.shown().last().kind, MessageKind::Error);
+    EXPECT_EQ(slipNumbers(), (QStringList{ "11", "12", "13", "14" }));
+    otherCopy.cancel();
+}
+
 TEST_F(SlipCommandsTest, EditOpensTheWindowOnlyForTheClientsOwnSlip)
 {
     int opened = 0;
