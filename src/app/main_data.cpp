@@ -93,7 +93,7 @@ void MainData::closeAll()
 QString MainData::currentClientNumber() const
 {
     const ui::Dataset &ds = *m_datasets[ClientTable];
-    if (!ds.isOpen() || ds.isEmpty())
+    if (!ds.isOpen() || (ds.isEmpty() && ds.state() != ui::Dataset::State::Insert))
         return {};
     return ds.text(QStringLiteral("NUMBER")).trimmed();
 }

@@ -100,6 +100,8 @@ TEST_F(ClientFormTest, AddThroughTheNumberDialogAndPostWithTheNavigator)
     ui::Dataset &clients = form->data().clients();
     ASSERT_EQ(clients.state(), ui::Dataset::State::Insert);
     EXPECT_EQ(form->pages()->currentIndex(), 0);
+    // The first client of an empty file is current while it is typed.
+    EXPECT_EQ(form->data().currentClientNumber(), QStringLiteral("2000"));
     auto *name = form->findChild<QLineEdit *>(QStringLiteral("NameEdit"));
     QTest::keyClicks(name, QStringLiteral("Crane Ltd"));
     clients.setValue(QStringLiteral("SCITY"), QStringLiteral("Dover"));
