@@ -220,6 +220,7 @@ QVariant TimeSlipRules::proposedRate(int source, int level) const
 void TimeSlipRules::openNew()
 {
     setTimerDisplay(false);
+    m_slips.setAutoEdit(true);
     m_slips.insert();
     applyDefaults();
 }
@@ -250,6 +251,7 @@ void TimeSlipRules::applyDefaults()
 bool TimeSlipRules::openExisting()
 {
     setTimerDisplay(false);
+    m_slips.setAutoEdit(true);
     m_slips.edit(); // may resume a stored running timer
     const bool done = m_slips.value(kDone).toInt() == 1;
     if (done)
@@ -516,8 +518,13 @@ TimeSlipRules::SaveResult TimeSlipRules::save()
 void TimeSlipRules::cancel()
 {
     setTimerDisplay(false);
+    const bool wasNew = m_slips.state() == ui::Dataset::State::Insert;
     if (m_slips.isEditing())
         m_slips.cancel();
+    // A dropped new slip leaves the cursor on some other slip, perhaps of another client: typing
+    // must not start editing that one. "&New" or opening again allows it.
+    if (wasNew)
+        m_slips.setAutoEdit(false);
 }
 
 void TimeSlipRules::close()

@@ -118,7 +118,8 @@ public:
     void ensureEditing();
 
     SaveResult save();
-    // "&Cancel": discards the slip's changes; the timer display goes off.
+    // "&Cancel": discards the slip's changes; the timer display goes off. After a new slip is
+    // dropped, typing no longer starts an edit (until "&New").
     void cancel();
     // Closing the window: asks about unsaved changes and saves or discards them; an unchanged
     // slip's editing is ended; the timer display goes off. (The main window's project cursor

@@ -607,6 +607,19 @@ TEST_F(TimeSlipRulesTest, OpenedCompletedSlipWithoutEndGetsTodayAndNow)
     EXPECT_EQ(t("SL_ENDISPM"), QStringLiteral("Y"));
 }
 
+TEST_F(TimeSlipRulesTest, CancelledNewSlipLeavesOtherSlipsAlone)
+{
+    newConsultSlip();
+    ASSERT_EQ(m_rules->save(), TimeSlipRules::SaveResult::Saved);
+    EXPECT_TRUE(m_slips.canModify()); // the saved slip may be typed into again
+    m_rules->openNew();
+    m_rules->cancel();
+    EXPECT_EQ(slipsOnDisk(), 1);
+    EXPECT_FALSE(m_slips.canModify()); // the cursor stands on the earlier slip
+    m_rules->openNew();
+    EXPECT_TRUE(m_slips.canModify());
+}
+
 TEST_F(TimeSlipRulesTest, DateStartedFillsAnEmptyDateEnded)
 {
     newConsultSlip();
