@@ -1,5 +1,8 @@
 #include "app/main_form.h"
 
+#include <filesystem>
+#include <stdexcept>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDate>
@@ -37,6 +40,8 @@
 #include "reference/employee_form.h"
 #include "reference/project_form.h"
 #include "reference/setup_form.h"
+#include "time/slip_numbering.h"
+#include "time/time_slip_form.h"
 #include "ui/action.h"
 #include "ui/db_check_box.h"
 #include "ui/db_combo_box.h"
@@ -47,6 +52,7 @@
 #include "ui/db_navigator.h"
 #include "ui/db_number_edit.h"
 #include "ui/db_radio_group.h"
+#include "ui/engine_cursor.h"
 #include "ui/locate_dialog.h"
 #include "ui/messages.h"
 #include "ui/placement.h"
@@ -95,6 +101,7 @@ TMainForm::TMainForm(platform::IniFile &settings, ui::Messages &messages,
     , m_refresh(m_data)
     , m_commands(m_data, messages)
     , m_clientRules(m_data, messages)
+    , m_slipCommands(m_data.clients(), m_data.dataset(MainData::SlipTable), messages)
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Tarnwick"));
@@ -166,6 +173,8 @@ void TMainForm::FormCreate()
     const QString today = QDate::currentDate().toString(QStringLiteral("MM/dd/yyyy"));
     m_data.state().slipDateBegin = today;
     m_data.state().slipDateEnd = today;
+    m_slipMemory.dateStarted = QDate::currentDate();
+    m_slipMemory.dateEnded = m_slipMemory.dateStarted;
 
     ui::Dataset &clients = m_data.clients();
     auto follow = [this] {
@@ -186,6 +195,9 @@ void TMainForm::FormCreate()
     m_commands.afterGuardPost = [this] { m_refresh.run(); };
     m_clientRules.refresh = [this] { m_refresh.run(); };
     m_clientRules.attach();
+    if (m_data.isOpen(MainData::SlipTable) && m_data.isOpen(MainData::TrackTable))
+        timecap::installSlipNumbering(
+            m_data.dataset(MainData::SlipTable), m_data.dataset(MainData::TrackTable), false);
     m_commands.guardAsking = [this] {
         m_toolbarState.disableDelete();
         updateToolbar();
@@ -220,6 +232,50 @@ void TMainForm::connectClientCommands()
             QStringLiteral("NAME"), this);
         dialog.exec();
     });
+}
+
+void TMainForm::connectSlipCommands()
+{
+    const auto open = [this](bool existing) { openSlipWindow(existing); };
+    m_commands.setHandler(Command::NewSlip, [this, open] { m_slipCommands.newSlip(open); });
+    m_commands.setHandler(Command::EditSlip, [this, open] { m_slipCommands.editSlip(open); });
+    m_commands.setHandler(Command::EditStatementSlip, [this, open] {
+        ui::Dataset &detail = m_data.dataset(MainData::SlipShadowTable);
+        if (!detail.isOpen() || detail.isEmpty())
+            return;
+        m_data.dataset(MainData::SlipTable).gotoBookmark(detail.bookmark());
+        m_slipCommands.editSlip(open);
+    });
+    m_commands.setHandler(Command::DeleteSlip, [this] {
+        if (m_slipCommands.deleteSlip())
+            ui::runAction(m_messages, [this] { m_refresh.run(); });
+    });
+    m_commands.setHandler(Command::SearchSlips, [this] { m_slipCommands.searchSlips(this); });
+}
+
+// The slip window works on cursors of its own over TWSLIP and TWCLIENT, standing on the main
+// window's slip (when editing) and client; the shared cursors stay where they are.
+void TMainForm::openSlipWindow(bool existing)
+{
+    static const platform::SystemClock clock;
+    if (m_slipMemory.staff.isEmpty())
+        m_slipMemory.staff = m_data.state().loginName; // the first slip is the user's own
+    const std::filesystem::path &dir = m_data.state().dataDirectory;
+    ui::Dataset slips(QStringLiteral("TimeSlipTable"));
+    slips.open(ui::EngineCursor::open(dir, "TWSLIP"));
+    slips.setTag(QStringLiteral("SL_Number"));
+    slips.first();
+    if (existing && !slips.gotoBookmark(m_data.dataset(MainData::SlipTable).bookmark()))
+        throw std::runtime_error("The slip is no longer on file.");
+    ui::Dataset clients(QStringLiteral("SlipClientTable"));
+    clients.open(ui::EngineCursor::open(dir, "TWCLIENT"));
+    clients.setTag(QStringLiteral("NAME"));
+    clients.first();
+    clients.gotoBookmark(m_data.clients().bookmark());
+    timecap::TTimeslipform form(slips, clients, m_data.dataset(MainData::ActivityTable1),
+        m_data.dataset(MainData::EMPLOYEETABLE), m_data.dataset(MainData::ProjectTable),
+        m_data.dataset(MainData::TrackTable), m_messages, clock, m_slipMemory, existing, this);
+    form.exec();
 }
 
 void TMainForm::abortStart()
@@ -305,6 +361,7 @@ void TMainForm::buildMenus()
     addCommand(options, QStringLiteral("Reindex"), QStringLiteral("Re&index Data Files..."),
         Command::ReindexDataFiles);
     connectClientCommands();
+    connectSlipCommands();
     m_commands.setHandler(Command::ReindexDataFiles, [this] {
         m_data.state().reindexRequested = true;
         close();

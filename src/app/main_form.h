@@ -11,6 +11,8 @@
 #include "app/main_commands.h"
 #include "app/main_data.h"
 #include "app/toolbar_state.h"
+#include "time/slip_commands.h"
+#include "time/time_slip_rules.h"
 
 class QAction;
 class QLabel;
@@ -68,6 +70,8 @@ private:
     void setHints(bool on);
     void showHelp(int topic, bool search = false);
     void connectClientCommands();
+    void connectSlipCommands();
+    void openSlipWindow(bool existing);
     void abortStart();
     QAction *addCommand(QMenu *menu, const QString &name, const QString &caption, Command command,
         const QKeySequence &shortcut = {});
@@ -79,6 +83,8 @@ private:
     ClientRefresh m_refresh;
     MainCommands m_commands;
     ClientRules m_clientRules;
+    timecap::SlipCommands m_slipCommands;
+    timecap::SlipMemory m_slipMemory;
     ToolbarState m_toolbarState;
     ui::TPlacement *m_placement = nullptr;
     QTabWidget *m_pages = nullptr;
