@@ -6,14 +6,14 @@
 
 namespace report {
 
-QFont makeQFont(const FontSpec &spec)
+QFont makeQFont(const FontSpec &wanted)
 {
-    QFont f(QString::fromLatin1(spec.name.data(), static_cast<qsizetype>(spec.name.size())));
-    f.setPixelSize(std::max(1, spec.heightPx));
-    f.setBold(spec.bold);
-    f.setItalic(spec.italic);
-    f.setUnderline(spec.underline);
-    f.setStrikeOut(spec.strikeOut);
+    QFont f(QString::fromLatin1(wanted.name.data(), static_cast<qsizetype>(wanted.name.size())));
+    f.setPixelSize(std::max(1, wanted.heightPx));
+    f.setBold(wanted.bold);
+    f.setItalic(wanted.italic);
+    f.setUnderline(wanted.underline);
+    f.setStrikeOut(wanted.strikeOut);
     f.setKerning(false);
     return f;
 }

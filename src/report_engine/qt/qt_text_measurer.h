@@ -13,7 +13,7 @@ class QPaintDevice;
 
 namespace report {
 
-QFont makeQFont(const FontSpec &spec);
+QFont makeQFont(const FontSpec &wanted);
 
 class QtTextMeasurer : public TextMeasurer
 {
