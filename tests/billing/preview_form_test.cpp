@@ -1,0 +1,310 @@
+// The preview window over recorded report files: buttons, labels, navigation, drawing at the
+// zoom, the file's life, Save as PDF and printing on the PDF queue.
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPrinterInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include "billing/preview_form.h"
+#include "report_engine/qt/qt_text_measurer.h"
+#include "report_engine/report_file_reader.h"
+#include "report_engine/report_filer.h"
+#include "ui/scripted_messages.h"
+
+using namespace report;
+
+namespace {
+
+// Writes a report of `pages` pages, each with a heading, forty numbered lines and its number.
+QString writeReport(const QString &file, int pages, const std::string &title = "Tarnwick")
+{
+    QtTextMeasurer measurer;
+    TReportFiler filer(measurer);
+    filer.FileName = file.toStdString();
+    filer.SetTitle(title);
+    filer.OnBeforePrint = [](TBaseReport &r) {
+        r.SetMarginLeft(0.75);
+        r.SetMarginTop(0.75);
+    };
+    filer.OnPrint = [pages](TBaseReport &r) {
+        for (int p = 1; p <= pages; ++p) {
+            if (p > 1)
+                r.StartNextPage();
+            r.CursorHome();
+            r.UseFont("Arial", 10);
+            r.EmitLine("Statement page " + std::to_string(p));
+            for (int l = 1; l <= 40; ++l)
+                r.EmitLine("Line " + std::to_string(l) + " of page " + std::to_string(p));
+        }
+    };
+    filer.RunReport();
+    return file;
+}
+
+QStringList pdfWords(const QString &pdf)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), { QStringLiteral("-layout"), pdf, QStringLiteral("-") });
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput())
+        .split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+}
+
+QStringList recordedWords(const QString &file)
+{
+    ReportFileReader reader;
+    reader.open(file.toStdString());
+    QStringList words;
+    Record r;
+    for (int n = 1; reader.gotoPage(n); ++n)
+        while (reader.next(r))
+            if ((r.code >= rpt::CenterText && r.code <= rpt::RightText)
+                || r.code == rpt::SpreadText)
+                words += QString::fromLatin1(r.text.c_str()).split(' ', Qt::SkipEmptyParts);
+    return words;
+}
+
+int pdfPages(const QString &pdf)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdfinfo"), { pdf });
+    p.waitForFinished(30000);
+    const auto m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)"))
+                       .match(QString::fromUtf8(p.readAllStandardOutput()));
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+int inkedPixels(const QImage &img)
+{
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (qGray(img.pixel(x, y)) < 128)
+                ++n;
+    return n;
+}
+
+// Where the PDF queue's output goes, from the queue's own configuration.
+QString cupsPdfOutDir()
+{
+    QFile conf(QStringLiteral("/etc/cups/cups-pdf.conf"));
+    if (!conf.open(QIODevice::ReadOnly))
+        return {};
+    for (const QByteArray &line : conf.readAll().split('\n'))
+        if (line.startsWith("Out "))
+            return QString::fromLocal8Bit(line.mid(4).trimmed());
+    return {};
+}
+
+} // namespace
+
+class PreviewFormTest : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir dir;
+    ui::ScriptedMessages messages;
+
+private slots:
+    void initTestCase() { QVERIFY(dir.isValid()); }
+
+    void toolbarCaptionAndStartLabels()
+    {
+        billing::TPreviewForm form(nullptr, writeReport(dir.filePath("a.rpt"), 3));
+        QCOMPARE(form.windowTitle(), QStringLiteral("Tarnwick Report Viewer"));
+        QCOMPARE(form.objectName(), QStringLiteral("PreviewForm"));
+        const QStringList hints = { "Zoom In", "Zoom Out", "Zoom Page Width", "Show Full Page",
+            "Go to First Page", "Go to Previous Page", "Go to Next Page", "Go to Last Page",
+            "Print document", "Printer Setup", "Save as PDF", "Done" };
+        const auto buttons = form.findChildren<QToolButton *>();
+        QStringList found;
+        int lastX = -1;
+        form.resize(800, 600);
+        form.setWindowState(Qt::WindowNoState);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        for (const QString &h : hints) {
+            QToolButton *b = form.button(h);
+            QVERIFY2(b, qPrintable(h));
+            QCOMPARE(b->size(), QSize(28, 28));
+            QVERIFY2(b->x() > lastX, qPrintable(h)); // left to right in this order
+            lastX = b->x();
+        }
+        QCOMPARE(int(buttons.size()), int(hints.size()));
+        QCOMPARE(form.zoomText(), QStringLiteral("100%"));
+        QCOMPARE(form.pageText(), QStringLiteral("Page 1 of 3"));
+        QVERIFY(form.isFileOpen());
+    }
+
+    void navigationAndZoomThroughButtons()
+    {
+        billing::TPreviewForm form(nullptr, writeReport(dir.filePath("b.rpt"), 4));
+        form.setMessages(&messages);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        struct Step
+        {
+            const char *hint;
+            const char *page;
+        } steps[] = {
+            { "Go to Next Page", "Page 2 of 4" },
+            { "Go to Last Page", "Page 4 of 4" },
+            { "Go to Next Page", "Page 4 of 4" },
+            { "Go to Previous Page", "Page 3 of 4" },
+            { "Go to First Page", "Page 1 of 4" },
+            { "Go to Previous Page", "Page 1 of 4" },
+        };
+        for (const auto &s : steps) {
+            form.button(QString::fromLatin1(s.hint))->click();
+            QCOMPARE(form.pageText(), QString::fromLatin1(s.page));
+        }
+        form.button("Zoom In")->click();
+        QCOMPARE(form.zoomText(), QStringLiteral("110.0%"));
+        for (int i = 0; i < 12; ++i)
+            form.button("Zoom In")->click();
+        QCOMPARE(form.zoomText(), QStringLiteral("200.0%"));
+        for (int i = 0; i < 25; ++i)
+            form.button("Zoom Out")->click();
+        QCOMPARE(form.zoomText(), QStringLiteral("10.0%"));
+        form.button("Zoom Page Width")->click();
+        auto *area = form.findChild<QScrollArea *>();
+        QVERIFY(area->widget()->width() <= area->viewport()->width());
+        QVERIFY(area->widget()->width() >= area->viewport()->width() - 2);
+        form.button("Show Full Page")->click();
+        QApplication::processEvents();
+        QVERIFY(area->widget()->height() <= area->height() - 4);
+        QVERIFY(area->widget()->width() <= area->width() - 4);
+        QVERIFY(messages.shown().isEmpty());
+    }
+
+    void onePageReportStaysOnItsPage()
+    {
+        billing::TPreviewForm form(nullptr, writeReport(dir.filePath("one.rpt"), 1));
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.button("Go to Next Page")->click();
+        form.button("Go to Previous Page")->click();
+        QCOMPARE(form.pageText(), QStringLiteral("Page 1 of 1"));
+        QCOMPARE(form.model().currentPage(), 1);
+    }
+
+    void pagesAreDrawnAtTheScreensResolutionForEachZoom()
+    {
+        billing::TPreviewForm form(nullptr, writeReport(dir.filePath("c.rpt"), 2));
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto *page = form.findChild<QScrollArea *>()->widget();
+        const double ppi = page->logicalDpiX();
+        QCOMPARE(page->width(), qRound(8.5 * ppi));
+        const QImage at100 = page->grab().toImage();
+        const int ink100 = inkedPixels(at100);
+        QVERIFY(ink100 > 500);
+        form.button("Zoom In")->click(); // 110
+        for (int i = 0; i < 9; ++i)
+            form.button("Zoom In")->click(); // 200
+        QCOMPARE(page->width(), qRound(17 * ppi));
+        const QImage at200 = page->grab().toImage();
+        // Drawn again at the zoom: text strokes cover about four times the pixels, not a blur.
+        const int ink200 = inkedPixels(at200);
+        QVERIFY2(ink200 > 2.5 * ink100 && ink200 < 6 * ink100,
+            qPrintable(QString("%1 %2").arg(ink100).arg(ink200)));
+        // The second page differs from the first.
+        form.button("Go to Next Page")->click();
+        QVERIFY(page->grab().toImage() != at200);
+    }
+
+    void upAndDownScrollByOneStepWithinLimits()
+    {
+        billing::TPreviewForm form(nullptr, writeReport(dir.filePath("d.rpt"), 1));
+        form.setWindowState(Qt::WindowNoState);
+        form.resize(700, 400);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QScrollBar *v = form.findChild<QScrollArea *>()->verticalScrollBar();
+        QVERIFY(v->maximum() > 0);
+        QTest::keyClick(&form, Qt::Key_Up);
+        QCOMPARE(v->value(), 0);
+        QTest::keyClick(&form, Qt::Key_Down);
+        QCOMPARE(v->value(), v->singleStep());
+        v->setValue(v->maximum());
+        QTest::keyClick(&form, Qt::Key_Down);
+        QCOMPARE(v->value(), v->maximum());
+        QTest::keyClick(&form, Qt::Key_Up);
+        QCOMPARE(v->value(), v->maximum() - v->singleStep());
+    }
+
+    void doneClosesTheFileAndLeavesTheMarkClear()
+    {
+        billing::setPrintedFromPreview(false);
+        billing::TPreviewForm form(nullptr, writeReport(dir.filePath("e.rpt"), 2));
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(form.isFileOpen());
+        form.button("Done")->click();
+        QVERIFY(!form.isVisible());
+        QVERIFY(!form.isFileOpen());
+        QVERIFY(!billing::printedFromPreview());
+        // The file is no longer held: it can be replaced by the next run.
+        QVERIFY(QFile::remove(dir.filePath("e.rpt")));
+    }
+
+    void saveAsPdfHasTheReportsText()
+    {
+        const QString rpt = writeReport(dir.filePath("f.rpt"), 3);
+        billing::TPreviewForm form(nullptr, rpt);
+        form.setMessages(&messages);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const QString pdf = dir.filePath("f.pdf");
+        form.saveAsPdf(pdf);
+        QVERIFY(QFile::exists(pdf));
+        QCOMPARE(pdfWords(pdf), recordedWords(rpt));
+        QVERIFY(messages.shown().isEmpty());
+    }
+
+    void printTwiceOnThePdfQueue()
+    {
+        if (QPrinterInfo::defaultPrinter().printerName() != QLatin1String("TarnwPDF"))
+            QSKIP("the PDF printer queue of scripts/setup-cups.sh is not the default printer");
+        const QString outDir = cupsPdfOutDir();
+        if (outDir.isEmpty())
+            QSKIP("the PDF queue's output folder is not known");
+        const QString tag = QStringLiteral("tarnwprev%1").arg(QCoreApplication::applicationPid());
+        const QString rpt = writeReport(dir.filePath("g.rpt"), 2, tag.toStdString());
+        billing::setPrintedFromPreview(false);
+        billing::TPreviewForm form(nullptr, rpt);
+        form.setMessages(&messages);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.button("Print document")->click();
+        form.button("Print document")->click();
+        QVERIFY(billing::printedFromPreview());
+        QStringList found;
+        for (int i = 0; i < 150 && found.size() < 2; ++i) {
+            QTest::qWait(200);
+            found = QDir(outDir).entryList({ tag + QStringLiteral("*.pdf") }, QDir::Files);
+        }
+        QCOMPARE(found.size(), 2);
+        QTest::qWait(500); // let the queue finish writing the second file
+        for (const QString &f : found) {
+            // The queue re-renders the fonts without their character map, so pdftotext reads
+            // other code points: the job is checked by its page and word counts.
+            const QString path = QDir(outDir).filePath(f);
+            QCOMPARE(pdfPages(path), 2);
+            QCOMPARE(pdfWords(path).size(), recordedWords(rpt).size());
+            QFile::remove(QDir(outDir).filePath(f));
+        }
+        QVERIFY(messages.shown().isEmpty());
+        billing::setPrintedFromPreview(false);
+    }
+};
+
+QTEST_MAIN(PreviewFormTest)
+#include "preview_form_test.moc"
