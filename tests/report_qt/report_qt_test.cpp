@@ -192,9 +192,9 @@ private slots:
                 pdf = QDir(outDir).filePath(found.first());
         }
         QVERIFY2(!pdf.isEmpty(), "no PDF arrived from the print queue");
-        QTest::qWait(500); // cups-pdf may still be writing
-        // The queue re-renders the fonts, so the page is checked as an image: the text starts
-        // 0.55 inch from the paper's left edge (100 pixels per inch).
+        // The queue keeps the job as the printing filters handed it over: the text is the
+        // report's, and it starts 0.55 inch from the paper's left edge (100 pixels per inch).
+        QCOMPARE(pdfWords(pdf), QStringList({ "Printed", "through", "the", "queue" }));
         QProcess render;
         const QString png = QDir(outDir).filePath(tag);
         render.start(QStringLiteral("pdftoppm"),
@@ -233,6 +233,18 @@ private slots:
         printer.OnMessage = [&](const std::string &s) { shown << QString::fromStdString(s); };
         QVERIFY(!printer.Print());
         QCOMPARE(shown, QStringList{ QStringLiteral("Unexpected code found in report file.") });
+
+        if (!QPrinterInfo::availablePrinters().isEmpty()) {
+            // A printer chosen earlier and removed since is named, not replaced by another.
+            TFilePrinter gone;
+            gone.FileName = printer.FileName;
+            gone.PrinterName = QStringLiteral("NoSuchTarnwQueue");
+            shown.clear();
+            gone.OnMessage = [&](const std::string &s) { shown << QString::fromStdString(s); };
+            QVERIFY(!gone.Print());
+            QCOMPARE(shown,
+                QStringList{ QStringLiteral("Error initializing printer \"NoSuchTarnwQueue\"") });
+        }
 
         TFilePreview missing;
         missing.FileName = dir.filePath(QStringLiteral("none.rpt"));
