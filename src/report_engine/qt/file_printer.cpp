@@ -311,6 +311,10 @@ bool TFilePrinter::Print()
     if (!PdfOutput.isEmpty()) {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(PdfOutput);
+    } else if (!PrinterName.isEmpty()) {
+        if (QPrinterInfo::printerInfo(PrinterName).isNull())
+            return fail("Error initializing printer \"" + PrinterName.toStdString() + "\"");
+        printer.setPrinterName(PrinterName);
     } else if (!h.printerName.empty()) {
         const QPrinterInfo named = QPrinterInfo::printerInfo(QString::fromStdString(h.printerName));
         if (!named.isNull())

@@ -28,6 +28,9 @@ public:
     QString PageOrder; // contains "R": last page first
     int Copies = 0; // 0: the copies stored in the file
     QString PdfOutput; // print into this PDF file instead of a printer queue
+    // The printer to print on; empty: the printer recorded in the file if it is installed, else
+    // the platform's default printer.
+    QString PrinterName;
 
     // Opens the file; throws ReportError with the reading failures.
     void Open();

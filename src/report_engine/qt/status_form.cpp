@@ -89,6 +89,7 @@ void TStatusForm::Run()
     }
     m_running = false;
     m_canceled = m_report->Aborted();
+    m_jobStarted = m_report->CurrentPage() > 0;
     CancelBtn->setText(QStringLiteral("OK"));
     m_report->StatusFormat = m_canceled ? "\rReport Canceled!" : "\rReport Completed!";
     m_report->ShowStatus();

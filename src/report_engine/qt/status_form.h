@@ -32,6 +32,8 @@ public:
 
     bool Running() const { return m_running; }
     bool Canceled() const { return m_canceled; }
+    // False when the run ended before its job began (no printer, report file not created).
+    bool JobStarted() const { return m_jobStarted; }
 
     QLabel *StatusLabel;
     QPushButton *CancelBtn;
@@ -49,6 +51,7 @@ private:
     bool m_started = false;
     bool m_running = false;
     bool m_canceled = false;
+    bool m_jobStarted = false;
 };
 
 class TPrintModStatus : public TStatusForm

@@ -1,0 +1,23 @@
+#pragma once
+// The program's current printer. It starts as the platform's default printer; a printer setup
+// dialog changes it for the rest of the run. Printing from the preview uses it without asking,
+// and print runs start from it.
+#include <QString>
+
+class QWidget;
+
+namespace report {
+
+// The chosen printer while it is still installed, else the platform's default printer; empty
+// when no printer is installed.
+QString currentPrinterName();
+// An empty name goes back to the platform's default printer.
+void setCurrentPrinterName(const QString &name);
+// The current printer's position among the installed printers, -1 when there is none.
+int currentPrinterIndex();
+
+// The platform's printer setup dialog, opened on the current printer. When it is accepted with a
+// printer chosen, that printer becomes the current printer and true is returned.
+bool runPrinterSetup(QWidget *parent);
+
+} // namespace report
