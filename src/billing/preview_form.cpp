@@ -5,8 +5,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -14,7 +12,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "report_engine/qt/current_printer.h"
 #include "report_engine/qt/file_printer.h"
+#include "report_engine/qt/status_form.h"
 #include "report_engine/report_file_reader.h"
 #include "ui/desktop_messages.h"
 #include "ui/placement.h"
@@ -305,6 +305,7 @@ void TPreviewForm::printDocument()
             m_printing = true;
             m_printer = std::make_unique<report::TFilePrinter>();
             m_printer->FileName = m_fileName;
+            m_printer->PrinterName = report::currentPrinterName();
             m_printer->OnMessage = [this](const std::string &m) {
                 messages().error(QString::fromStdString(m));
             };
@@ -321,9 +322,7 @@ void TPreviewForm::printDocument()
 
 void TPreviewForm::printerSetup()
 {
-    QPrinter printer;
-    QPrintDialog dialog(&printer, this);
-    dialog.exec();
+    report::runPrinterSetup(this);
 }
 
 void TPreviewForm::saveAsPdf(const QString &fileName)
@@ -353,6 +352,17 @@ void TPreviewForm::keyPressEvent(QKeyEvent *e)
         return;
     }
     QDialog::keyPressEvent(e);
+}
+
+bool previewAfterRun(const report::TStatusForm &run, bool fileBackEnd, bool previewWanted,
+    QWidget *parent, const QString &fileName)
+{
+    // A run whose job never began left no report of its own: an older file must not be shown.
+    if (!fileBackEnd || run.Canceled() || !run.JobStarted() || !previewWanted)
+        return false;
+    TPreviewForm preview(parent, fileName);
+    preview.exec();
+    return true;
 }
 
 } // namespace billing

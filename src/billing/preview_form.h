@@ -26,6 +26,7 @@ class QToolButton;
 namespace report {
 class TFilePreview;
 class TFilePrinter;
+class TStatusForm;
 } // namespace report
 
 namespace ui {
@@ -92,5 +93,11 @@ private:
     QLabel *m_pageLabel = nullptr;
     QList<QToolButton *> m_buttons;
 };
+
+// Back in the caller of a print run in the "Report Status" window: when the run used the file back
+// end, was not cancelled and the user asked for the preview, the preview window is opened modally
+// on the run's report file and freed on return. Returns whether it was opened.
+bool previewAfterRun(const report::TStatusForm &run, bool fileBackEnd, bool previewWanted,
+    QWidget *parent, const QString &fileName = QStringLiteral("TWREPORT.RPT"));
 
 } // namespace billing

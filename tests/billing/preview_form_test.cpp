@@ -1,20 +1,29 @@
 // The preview window over recorded report files: buttons, labels, navigation, drawing at the
 // zoom, the file's life, Save as PDF and printing on the PDF queue.
+#include <memory>
+
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QPrintDialog>
 #include <QPrinterInfo>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
 #include "billing/preview_form.h"
+#include "report_engine/qt/current_printer.h"
 #include "report_engine/qt/qt_text_measurer.h"
+#include "report_engine/qt/status_form.h"
 #include "report_engine/report_file_reader.h"
 #include "report_engine/report_filer.h"
 #include "ui/scripted_messages.h"
@@ -92,16 +101,57 @@ int inkedPixels(const QImage &img)
     return n;
 }
 
-// Where the PDF queue's output goes, from the queue's own configuration.
+// Where the PDF queue of scripts/setup-cups.sh keeps the jobs it printed.
 QString cupsPdfOutDir()
 {
-    QFile conf(QStringLiteral("/etc/cups/cups-pdf.conf"));
-    if (!conf.open(QIODevice::ReadOnly))
-        return {};
-    for (const QByteArray &line : conf.readAll().split('\n'))
-        if (line.startsWith("Out "))
-            return QString::fromLocal8Bit(line.mid(4).trimmed());
-    return {};
+    return qEnvironmentVariable("TARNW_PDF_DIR", "/var/spool/tarnw-pdf");
+}
+
+// Answers the next modal window of type W with `act` as soon as it is up. The watch ends with
+// its answer, after 20 s, or when `owner` goes.
+template <typename W> void answerNextModal(QObject *owner, std::function<void(W *)> act)
+{
+    auto *timer = new QTimer(owner);
+    auto started = std::make_shared<QElapsedTimer>();
+    started->start();
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, started, act] {
+        auto *w = qobject_cast<W *>(QApplication::activeModalWidget());
+        if ((!w || !w->isVisible()) && started->elapsed() < 20000)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        if (w && w->isVisible())
+            act(w);
+    });
+    timer->start(20);
+}
+
+// The platform's printer setup dialog: picks `printer` in its list and accepts, or cancels.
+void answerPrinterSetup(QObject *owner, const QString &printer, bool accept, bool *picked)
+{
+    answerNextModal<QPrintDialog>(owner, [printer, accept, picked](QPrintDialog *d) {
+        for (auto *box : d->findChildren<QComboBox *>()) {
+            const int i = box->findText(printer);
+            if (i >= 0) {
+                box->setCurrentIndex(i);
+                *picked = true;
+            }
+        }
+        if (accept)
+            d->accept();
+        else
+            d->reject();
+    });
+}
+
+QStringList waitForJobs(const QString &folder, const QString &tag, int count)
+{
+    QStringList found;
+    for (int i = 0; i < 150 && found.size() < count; ++i) {
+        QTest::qWait(200);
+        found = QDir(folder).entryList({ tag + QStringLiteral("*.pdf") }, QDir::Files);
+    }
+    return found;
 }
 
 } // namespace
@@ -286,23 +336,127 @@ private slots:
         form.button("Print document")->click();
         form.button("Print document")->click();
         QVERIFY(billing::printedFromPreview());
-        QStringList found;
-        for (int i = 0; i < 150 && found.size() < 2; ++i) {
-            QTest::qWait(200);
-            found = QDir(outDir).entryList({ tag + QStringLiteral("*.pdf") }, QDir::Files);
-        }
+        const QStringList found = waitForJobs(outDir, tag, 2);
         QCOMPARE(found.size(), 2);
-        QTest::qWait(500); // let the queue finish writing the second file
+        // Each job is the document as the printing filters handed it to the printer: its
+        // text is the report file's, page for page.
         for (const QString &f : found) {
-            // The queue re-renders the fonts without their character map, so pdftotext reads
-            // other code points: the job is checked by its page and word counts.
             const QString path = QDir(outDir).filePath(f);
             QCOMPARE(pdfPages(path), 2);
-            QCOMPARE(pdfWords(path).size(), recordedWords(rpt).size());
-            QFile::remove(QDir(outDir).filePath(f));
+            QCOMPARE(pdfWords(path), recordedWords(rpt));
+            QFile::remove(path);
         }
         QVERIFY(messages.shown().isEmpty());
         billing::setPrintedFromPreview(false);
+    }
+
+    void printerSetupChoiceIsWhereTheNextPrintGoes()
+    {
+        if (QPrinterInfo::printerInfo(QStringLiteral("TarnwPDF2")).isNull()
+            || QPrinterInfo::defaultPrinterName() != QLatin1String("TarnwPDF"))
+            QSKIP("the two PDF printer queues of scripts/setup-cups.sh are not defined");
+        const QString outDir = cupsPdfOutDir();
+        const QString secondDir = QDir(outDir).filePath(QStringLiteral("second"));
+        const QString tag = QStringLiteral("tarnwsetup%1").arg(QCoreApplication::applicationPid());
+        const QString rpt = writeReport(dir.filePath("h.rpt"), 1, tag.toStdString());
+        QCOMPARE(report::currentPrinterName(), QStringLiteral("TarnwPDF"));
+        billing::TPreviewForm form(nullptr, rpt);
+        form.setMessages(&messages);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+        bool picked = false;
+        answerPrinterSetup(&form, QStringLiteral("TarnwPDF2"), true, &picked);
+        form.button("Printer Setup")->click();
+        QVERIFY(picked);
+        QCOMPARE(report::currentPrinterName(), QStringLiteral("TarnwPDF2"));
+        QCOMPARE(report::currentPrinterIndex(),
+            int(QPrinterInfo::availablePrinterNames().indexOf(QStringLiteral("TarnwPDF2"))));
+
+        // Cancelling the dialog keeps the printer chosen before, even with another one picked.
+        picked = false;
+        answerPrinterSetup(&form, QStringLiteral("TarnwPDF"), false, &picked);
+        form.button("Printer Setup")->click();
+        QVERIFY(picked);
+        QCOMPARE(report::currentPrinterName(), QStringLiteral("TarnwPDF2"));
+
+        form.button("Print document")->click();
+        const QStringList found = waitForJobs(secondDir, tag, 1);
+        report::setCurrentPrinterName({});
+        QCOMPARE(found.size(), 1);
+        const QString path = QDir(secondDir).filePath(found.first());
+        QCOMPARE(pdfWords(path), recordedWords(rpt));
+        QFile::remove(path);
+        QVERIFY(QDir(outDir).entryList({ tag + QStringLiteral("*") }, QDir::Files).isEmpty());
+        QCOMPARE(report::currentPrinterName(), QStringLiteral("TarnwPDF"));
+        QVERIFY(messages.shown().isEmpty());
+        billing::setPrintedFromPreview(false);
+    }
+
+    void previewAfterRun_data()
+    {
+        QTest::addColumn<bool>("fileBackEnd");
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<bool>("fileNotCreated");
+        QTest::addColumn<bool>("wanted");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("completed file run, preview asked")
+            << true << false << false << true << "Page 1 of 2";
+        QTest::newRow("preview not asked") << true << false << false << false << "";
+        QTest::newRow("printer back end") << false << false << false << true << "";
+        QTest::newRow("cancelled run") << true << true << false << true << "";
+        // An older TWREPORT.RPT lies in the folder from the first row: it must not be shown.
+        QTest::newRow("report file not created") << true << false << true << true << "";
+    }
+
+    void previewAfterRun()
+    {
+        QFETCH(bool, fileBackEnd);
+        QFETCH(bool, cancel);
+        QFETCH(bool, fileNotCreated);
+        QFETCH(bool, wanted);
+        QFETCH(QString, shown);
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
+        QtTextMeasurer measurer;
+        TReportFiler filer(measurer);
+        report::TStatusForm status;
+        status.SetReport(&filer, true);
+        if (fileNotCreated)
+            filer.FileName = dir.filePath("no such folder/TWREPORT.RPT").toStdString();
+        QStringList told;
+        filer.OnMessage = [&](const std::string &m) { told << QString::fromStdString(m); };
+        filer.OnPrint = [cancel](TBaseReport &r) {
+            r.EmitLine("First page");
+            if (cancel)
+                r.CancelReport();
+            r.StartNextPage();
+            r.EmitLine("Second page");
+        };
+        // A cancelled run waits on "Report Canceled!" for its OK button.
+        QObject watches;
+        answerNextModal<report::TStatusForm>(&watches, [](report::TStatusForm *s) {
+            auto *ok = new QTimer(s);
+            QObject::connect(ok, &QTimer::timeout, s, [s] {
+                if (s->isVisible() && !s->Running() && s->CancelBtn->text() == "OK")
+                    s->CancelBtn->click();
+            });
+            ok->start(50);
+        });
+        status.exec();
+        QCOMPARE(status.Canceled(), cancel);
+        QCOMPARE(told.size(), fileNotCreated ? 1 : 0);
+
+        QString seen;
+        answerNextModal<billing::TPreviewForm>(&watches, [&seen](billing::TPreviewForm *p) {
+            QVERIFY(QTest::qWaitForWindowExposed(p));
+            seen = p->pageText();
+            p->button("Done")->click();
+        });
+        const bool opened = billing::previewAfterRun(status, fileBackEnd, wanted, nullptr);
+        QCOMPARE(opened, !shown.isEmpty());
+        QCOMPARE(seen, shown);
+        QVERIFY(QDir::setCurrent(before));
     }
 };
 
