@@ -5,20 +5,17 @@
 #include "dbf/cursor.h"
 #include "dbf/date.h"
 #include "dbf/table.h"
-#include "temp_dir.h"
+#include "template_dir.h"
 
 // A data directory holding the built templates, with helpers that add rows to its tables the
 // way another program would.
-class DataDir
+class DataDir : public TemplateDir
 {
 public:
     DataDir()
+        : TemplateDir(Made::TemplatesOnly)
     {
-        for (const auto &entry : std::filesystem::directory_iterator(
-                 std::filesystem::path(TARNW_BINARY_DIR) / "templates"))
-            std::filesystem::copy_file(entry.path(), path() / entry.path().filename());
     }
-    const std::filesystem::path &path() const { return m_dir.path(); }
     std::string directory() const { return path().string() + "/"; }
 
     void addClient(const char *number, const char *name)
@@ -62,7 +59,4 @@ public:
         c.setNumber(c.fieldIndex("PMT_AMOUNT"), amount);
         c.post();
     }
-
-private:
-    TempDir m_dir;
 };

@@ -5,25 +5,13 @@
 
 #include "dbf/cursor.h"
 #include "dbf/table.h"
-#include "store/startup_check.h"
-#include "temp_dir.h"
+#include "template_dir.h"
 
 // A data directory made from the built templates as the start-up check leaves it: every table
 // restored, every index built.
-class DataDir
+class DataDir : public TemplateDir
 {
 public:
-    DataDir()
-    {
-        namespace fs = std::filesystem;
-        for (const auto &entry : fs::directory_iterator(fs::path(TARNW_BINARY_DIR) / "templates"))
-            fs::copy_file(entry.path(), path() / entry.path().filename());
-        store::StartupCheck check(path());
-        check.restoreMissingFiles();
-        check.rebuildMissingIndexes();
-    }
-    const std::filesystem::path &path() const { return m_dir.path(); }
-
     void addStaff(const std::string &code, const std::string &name = "Staff")
     {
         auto table = dbf::Table::open(path(), "TWEMPLOY", dbf::OpenMode::Shared);
@@ -78,7 +66,4 @@ public:
             return "none";
         return std::to_string(c.integer("EMPLEVEL")) + ":" + c.text("EMPPASS");
     }
-
-private:
-    TempDir m_dir;
 };

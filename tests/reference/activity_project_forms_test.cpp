@@ -12,7 +12,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "data_dir.h"
+#include "dataset_dir.h"
 #include "platform/clock.h"
 #include "reference/activity_form.h"
 #include "reference/project_form.h"
@@ -129,7 +129,7 @@ struct Tables
         setup.setValue(QStringLiteral("DEFTAXRATE"), 6.25);
         setup.post();
     }
-    DataDir dir;
+    DatasetDir dir;
     ui::Dataset activities, projects, clients, slips, setup;
     ui::ScriptedMessages messages;
     platform::ManualClock clock{ year(2026) / March / 14 };

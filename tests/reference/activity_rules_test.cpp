@@ -2,7 +2,7 @@
 // templates.
 #include <QStringList>
 
-#include "data_dir.h"
+#include "dataset_dir.h"
 #include "reference/activity_rules.h"
 #include "table_rows.h"
 #include "ui/scripted_messages.h"
@@ -68,7 +68,7 @@ protected:
         return column(m_dir, "TWACT", QStringLiteral("ACTIVITY"), QStringLiteral("ACTIVITY"));
     }
 
-    DataDir m_dir;
+    DatasetDir m_dir;
     ui::Dataset m_activities, m_clients, m_setup, m_slips;
     ui::ScriptedMessages m_messages;
     ActivityRules m_rules{ m_activities, m_slips, m_setup, m_messages };

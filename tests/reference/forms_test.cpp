@@ -9,7 +9,7 @@
 #include <QTabWidget>
 #include <QTest>
 
-#include "data_dir.h"
+#include "dataset_dir.h"
 #include "reference/employee_form.h"
 #include "reference/setup_form.h"
 #include "ui/placement.h"
@@ -43,7 +43,7 @@ void shot(QWidget &form, const QString &name)
     QVERIFY(form.grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png")));
 }
 
-QString storedText(const DataDir &dir, const char *table, const QString &field)
+QString storedText(const DatasetDir &dir, const char *table, const QString &field)
 {
     ui::Dataset check;
     dir.open(check, table);
@@ -64,7 +64,7 @@ private slots:
 
 void FormsTest::staffNewSaveAndButtons()
 {
-    DataDir dir;
+    DatasetDir dir;
     ui::Dataset staff;
     dir.open(staff, "TWEMPLOY", QStringLiteral("EMPNUMBER"));
     ui::ScriptedMessages messages;
@@ -116,7 +116,7 @@ void FormsTest::staffNewSaveAndButtons()
 
 void FormsTest::staffCloseDiscardsAndSearch()
 {
-    DataDir dir;
+    DatasetDir dir;
     ui::Dataset staff;
     dir.open(staff, "TWEMPLOY", QStringLiteral("EMPNUMBER"));
     for (const auto &[code, name] :
@@ -169,7 +169,7 @@ void FormsTest::staffCloseDiscardsAndSearch()
 
 void FormsTest::setupSubtotalsBordersAndCaptions()
 {
-    DataDir dir;
+    DatasetDir dir;
     ui::Dataset setup;
     dir.open(setup, "TWSETUP");
     ui::ScriptedMessages messages;
@@ -252,7 +252,7 @@ void FormsTest::setupSubtotalsBordersAndCaptions()
 
 void FormsTest::setupCloseAnsweredNo()
 {
-    DataDir dir;
+    DatasetDir dir;
     ui::Dataset setup;
     dir.open(setup, "TWSETUP");
     const QString before = storedText(dir, "TWSETUP", QStringLiteral("COMPNAME"));

@@ -3,7 +3,7 @@
 #include <QDate>
 #include <QStringList>
 
-#include "data_dir.h"
+#include "dataset_dir.h"
 #include "platform/clock.h"
 #include "reference/project_rules.h"
 #include "table_rows.h"
@@ -59,7 +59,7 @@ protected:
         return column(m_dir, "TWPROJCT", QStringLiteral("PJ_Code"), field);
     }
 
-    DataDir m_dir;
+    DatasetDir m_dir;
     ui::Dataset m_projects, m_clients, m_slips;
     ui::ScriptedMessages m_messages;
     platform::ManualClock m_clock{ year(2026) / March / 14 };

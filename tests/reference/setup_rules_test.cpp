@@ -1,5 +1,5 @@
 // The company setup window's rules over a real TWSETUP made from its template.
-#include "data_dir.h"
+#include "dataset_dir.h"
 #include "reference/setup_rules.h"
 #include "ui/scripted_messages.h"
 #include <gtest/gtest.h>
@@ -31,7 +31,7 @@ protected:
         return other.text(field);
     }
 
-    DataDir m_dir;
+    DatasetDir m_dir;
     ui::Dataset m_setup;
     ui::ScriptedMessages m_messages;
     SetupRules m_rules{ m_setup, m_messages };

@@ -1,7 +1,7 @@
 // The staff window's rules over a real TWEMPLOY (and TWSLIP) made from the templates.
 #include <QStringList>
 
-#include "data_dir.h"
+#include "dataset_dir.h"
 #include "reference/staff_rules.h"
 #include "ui/scripted_messages.h"
 #include <gtest/gtest.h>
@@ -44,7 +44,7 @@ protected:
         };
     }
 
-    DataDir m_dir;
+    DatasetDir m_dir;
     ui::Dataset m_staff;
     ui::ScriptedMessages m_messages;
     StaffRules m_rules{ m_staff, m_messages };

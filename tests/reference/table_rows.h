@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <QVariant>
 
-#include "data_dir.h"
+#include "dataset_dir.h"
 #include "ui/dataset.h"
 
 // Appends and posts one record holding the given field values.
@@ -23,7 +23,7 @@ inline void addRow(
 // One field of every record of a table, in the order of `tag`, read through a dataset of its
 // own (so that it sees what is on disk, not what a window's dataset holds).
 inline QStringList column(
-    const DataDir &dir, const char *table, const QString &tag, const QString &field)
+    const DatasetDir &dir, const char *table, const QString &tag, const QString &field)
 {
     ui::Dataset check;
     dir.open(check, table, tag);

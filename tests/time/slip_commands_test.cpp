@@ -59,7 +59,7 @@ protected:
         return numbers;
     }
 
-    SlipData m_data;
+    DatasetDir m_data;
     ui::Dataset m_clients, m_slips;
     ui::ScriptedMessages m_messages;
     SlipCommands m_commands{ m_clients, m_slips, m_messages };

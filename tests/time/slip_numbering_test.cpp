@@ -16,7 +16,7 @@ using timecap::takeNextSlipNumber;
 
 namespace {
 
-double counterOnDisk(const SlipData &data)
+double counterOnDisk(const DatasetDir &data)
 {
     ui::Dataset track;
     data.open(track, "TWTRACK");
@@ -43,7 +43,7 @@ TEST(SlipDates, YearsBefore1950MoveACenturyForward)
 
 TEST(SlipNumbering, CounterIsTakenAndPostedAtOnce)
 {
-    SlipData data;
+    DatasetDir data;
     ui::Dataset track;
     data.open(track, "TWTRACK");
     EXPECT_EQ(takeNextSlipNumber(track), 1.0);
@@ -54,7 +54,7 @@ TEST(SlipNumbering, CounterIsTakenAndPostedAtOnce)
 
 TEST(SlipNumbering, SecondCopyReadsTheCounterAsTheFileHoldsIt)
 {
-    SlipData data;
+    DatasetDir data;
     ui::Dataset first, second;
     data.open(first, "TWTRACK");
     data.open(second, "TWTRACK");
@@ -66,7 +66,7 @@ TEST(SlipNumbering, SecondCopyReadsTheCounterAsTheFileHoldsIt)
 
 TEST(SlipNumbering, InsertedSlipsAreNumberedOnceAndDatesFixedOnlyWhenAsked)
 {
-    SlipData data;
+    DatasetDir data;
     ui::Dataset slips, track, listSlips;
     data.open(slips, "TWSLIP", QStringLiteral("SL_Number"));
     data.open(track, "TWTRACK");
@@ -102,7 +102,7 @@ TEST(SlipNumbering, InsertedSlipsAreNumberedOnceAndDatesFixedOnlyWhenAsked)
 
 TEST(SlipNumbering, TwoCopiesSavingAtTheSameMomentNeverShareANumber)
 {
-    SlipData data;
+    DatasetDir data;
     constexpr int kPerCopy = 40;
     std::vector<double> numbers[2];
     auto copy = [&data](std::vector<double> &out) {

@@ -49,7 +49,7 @@ class TimeSlipFormTest : public QObject
 private slots:
     void init()
     {
-        m_data = std::make_unique<SlipData>();
+        m_data = std::make_unique<DatasetDir>();
         qputenv("HOME", QByteArray::fromStdString(m_data->path().string()));
         for (ui::Dataset *d :
             { &m_clients, &m_activities, &m_staff, &m_projects, &m_track, &m_slips })
@@ -193,7 +193,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<SlipData> m_data;
+    std::unique_ptr<DatasetDir> m_data;
     ui::Dataset m_clients, m_activities, m_staff, m_projects, m_track, m_slips;
     ui::ScriptedMessages m_messages;
     platform::ManualClock m_clock;

@@ -186,7 +186,7 @@ protected:
         return int(check.recordCount());
     }
 
-    SlipData m_data;
+    DatasetDir m_data;
     ui::Dataset m_clients, m_activities, m_staff, m_track, m_slips;
     ui::ScriptedMessages m_messages;
     platform::ManualClock m_clock{ kToday, at(9, 0) };

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 
 // A fresh directory under the system's temporary directory, removed with everything in it.
@@ -10,7 +11,7 @@ class TempDir
 public:
     TempDir()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tarnw-store-XXXXXX");
+        std::string pattern = (std::filesystem::temp_directory_path() / "tarnw-test-XXXXXX");
         if (!::mkdtemp(pattern.data()))
             throw std::runtime_error("mkdtemp failed");
         m_path = pattern;
