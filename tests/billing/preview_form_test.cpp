@@ -10,9 +10,7 @@
 #include <QImage>
 #include <QPrintDialog>
 #include <QPrinterInfo>
-#include <QProcess>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -26,6 +24,7 @@
 #include "report_engine/qt/status_form.h"
 #include "report_engine/report_file_reader.h"
 #include "report_engine/report_filer.h"
+#include "report_text.h"
 #include "ui/scripted_messages.h"
 
 using namespace report;
@@ -56,39 +55,6 @@ QString writeReport(const QString &file, int pages, const std::string &title = "
     };
     filer.RunReport();
     return file;
-}
-
-QStringList pdfWords(const QString &pdf)
-{
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), { QStringLiteral("-layout"), pdf, QStringLiteral("-") });
-    p.waitForFinished(30000);
-    return QString::fromUtf8(p.readAllStandardOutput())
-        .split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
-}
-
-QStringList recordedWords(const QString &file)
-{
-    ReportFileReader reader;
-    reader.open(file.toStdString());
-    QStringList words;
-    Record r;
-    for (int n = 1; reader.gotoPage(n); ++n)
-        while (reader.next(r))
-            if ((r.code >= rpt::CenterText && r.code <= rpt::RightText)
-                || r.code == rpt::SpreadText)
-                words += QString::fromLatin1(r.text.c_str()).split(' ', Qt::SkipEmptyParts);
-    return words;
-}
-
-int pdfPages(const QString &pdf)
-{
-    QProcess p;
-    p.start(QStringLiteral("pdfinfo"), { pdf });
-    p.waitForFinished(30000);
-    const auto m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)"))
-                       .match(QString::fromUtf8(p.readAllStandardOutput()));
-    return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
 int inkedPixels(const QImage &img)

@@ -13,6 +13,7 @@
 #include "report_engine/qt/file_printer.h"
 #include "report_engine/qt/qt_text_measurer.h"
 #include "report_engine/report_filer.h"
+#include "report_text.h"
 
 using namespace report;
 
@@ -62,29 +63,6 @@ void everyOperation(TBaseReport &r)
     }
 }
 
-QStringList pdfWords(const QString &pdf)
-{
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), { QStringLiteral("-layout"), pdf, QStringLiteral("-") });
-    p.waitForFinished(30000);
-    return QString::fromUtf8(p.readAllStandardOutput())
-        .split(QRegularExpression("\\s+"), Qt::SkipEmptyParts);
-}
-
-QStringList recordedWords(const std::string &file)
-{
-    ReportFileReader reader;
-    reader.open(file);
-    QStringList words;
-    Record r;
-    for (int n = 1; reader.gotoPage(n); ++n)
-        while (reader.next(r))
-            if ((r.code >= rpt::CenterText && r.code <= rpt::RightText)
-                || r.code == rpt::SpreadText)
-                words += QString::fromLatin1(r.text.c_str()).split(' ', Qt::SkipEmptyParts);
-    return words;
-}
-
 } // namespace
 
 class ReportQtTest : public QObject
@@ -113,7 +91,7 @@ private slots:
         };
         filer.OnPrint = everyOperation;
         filer.RunReport();
-        const QStringList recorded = recordedWords(filer.FileName);
+        const QStringList recorded = recordedWords(QString::fromStdString(filer.FileName));
         QVERIFY(recorded.contains(QStringLiteral("Statement")));
 
         TFilePrinter printer;

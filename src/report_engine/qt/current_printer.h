@@ -1,7 +1,7 @@
 #pragma once
 // The program's current printer. It starts as the platform's default printer; a printer setup
-// dialog changes it for the rest of the run. Printing from the preview uses it without asking,
-// and print runs start from it.
+// dialog changes it for the rest of the run. Printing from the preview uses it without asking; a
+// print run selects it with TReportPrinter::SelectPrinterIndex(currentPrinterIndex()).
 #include <QString>
 
 class QWidget;
