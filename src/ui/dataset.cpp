@@ -56,6 +56,9 @@ void Dataset::close()
         }
     }
     m_cursor.reset();
+    m_hasRange = false;
+    m_rangeLow.clear();
+    m_rangeHigh.clear();
     m_modified = false;
     setState(State::Inactive);
     sendRecordChanged(true);
@@ -348,6 +351,9 @@ void Dataset::setRange(const QVariantList &low, const QVariantList &high)
 {
     checkBrowseMode();
     m_cursor->setRange(low, high);
+    m_hasRange = true;
+    m_rangeLow = low;
+    m_rangeHigh = high;
     m_cursor->first();
     m_bof = true;
     m_eof = m_cursor->recNo() == 0;
@@ -359,6 +365,9 @@ void Dataset::cancelRange()
     checkBrowseMode();
     const dbf::RecNo at = m_cursor->recNo();
     m_cursor->cancelRange();
+    m_hasRange = false;
+    m_rangeLow.clear();
+    m_rangeHigh.clear();
     if (at == 0 || !m_cursor->gotoRecNo(at))
         m_cursor->first();
     m_bof = m_eof = false;

@@ -110,6 +110,10 @@ public:
     QString tag() const;
     void setRange(const QVariantList &low, const QVariantList &high); // goes to the first row
     void cancelRange();
+    // The range set by setRange (a detail's range follows its master and is not reported here).
+    bool hasRange() const { return m_hasRange; }
+    const QVariantList &rangeLow() const { return m_rangeLow; }
+    const QVariantList &rangeHigh() const { return m_rangeHigh; }
     bool findKey(const QVariantList &key); // moves only on a hit
     void findNearest(const QVariantList &key);
 
@@ -122,6 +126,7 @@ public:
     void setMaster(Dataset *master, const QStringList &masterFields);
     void clearMaster();
     Dataset *master() const { return m_master; }
+    const QStringList &masterFields() const { return m_masterFields; }
 
     void disableControls();
     void enableControls();
@@ -168,6 +173,9 @@ private:
     int m_disableCount = 0;
     bool m_pendingRecord = false;
     bool m_pendingRows = false;
+    bool m_hasRange = false;
+    QVariantList m_rangeLow;
+    QVariantList m_rangeHigh;
     QPointer<Dataset> m_master;
     QStringList m_masterFields;
     QList<QMetaObject::Connection> m_masterConnections;

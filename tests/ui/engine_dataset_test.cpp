@@ -7,6 +7,7 @@
 #include "dbf/cursor.h"
 #include "dbf/errors.h"
 #include "dbf/table.h"
+#include "ui/cursor_scope.h"
 #include "ui/dataset.h"
 #include "ui/dataset_table_model.h"
 #include "ui/db_edit.h"
@@ -112,6 +113,8 @@ private slots:
     void detailFollowsItsMaster();
     void groupShowsAnotherDatasetsPost();
     void gridModelOverATable();
+    void cursorScopeRestoresOnEveryPath_data();
+    void cursorScopeRestoresOnEveryPath();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -428,6 +431,71 @@ void EngineDatasetTest::gridModelOverATable()
     QVERIFY(model.moveDatasetTo(1));
     QCOMPARE(slips.value("SL_NUMBER").toInt(), 8);
     QCOMPARE(model.currentRow(), 1);
+}
+
+void EngineDatasetTest::cursorScopeRestoresOnEveryPath_data()
+{
+    QTest::addColumn<int>("path");
+    QTest::newRow("run finished") << 0;
+    QTest::newRow("engine error thrown mid-run") << 1;
+    QTest::newRow("run left a record in edit") << 2;
+}
+
+// A run borrows the client and slip datasets (another tag, a range, the detail detached, a
+// record held in edit) and ends one of three ways; afterwards both stand as before and the held
+// record is free for another program.
+void EngineDatasetTest::cursorScopeRestoresOnEveryPath()
+{
+    QFETCH(int, path);
+    Dataset clients("clients");
+    clients.open(std::make_unique<EngineCursor>(openTable(*m_dir, "CLIENTS.DBF")));
+    Dataset slips("slips");
+    slips.open(std::make_unique<EngineCursor>(openTable(*m_dir, "SLIPS.DBF")));
+    slips.setTag("CLIENT");
+    slips.setMaster(&clients, { "NUMBER" });
+    clients.setTag("NAME");
+    clients.setRange({ QStringLiteral("Adams") }, { QStringLiteral("Baker") });
+    clients.last(); // Baker, 1001: slips 2 and 6
+    slips.last();
+    QCOMPARE(slips.value("SL_NUMBER").toInt(), 6);
+    int recordSignals = 0;
+    connect(&clients, &Dataset::recordChanged, this, [&] { ++recordSignals; });
+
+    try {
+        CursorScope clientScope(clients);
+        CursorScope slipScope(slips, CursorScope::Freeze | CursorScope::DetachMaster);
+        QVERIFY(!slips.master());
+        clients.cancelRange();
+        clients.setTag("RATE");
+        clients.first();
+        slips.cancelRange();
+        slips.first();
+        clients.edit(); // holds a client record as finalization does
+        QCOMPARE(recordSignals, 0);
+        if (path == 1)
+            throw dbf::Error("Record locked by another program.");
+        if (path == 2)
+            clients.setValue("NAME", QStringLiteral("Changed"));
+    } catch (const dbf::Error &) {
+    }
+
+    QVERIFY(recordSignals > 0); // thawed, views told once
+    QVERIFY(!clients.isEditing());
+    QCOMPARE(clients.tag(), QString("NAME"));
+    QVERIFY(clients.hasRange());
+    QCOMPARE(clients.recordCount(), std::size_t(2));
+    QCOMPARE(clients.text("NAME"), QString("Baker"));
+    QCOMPARE(slips.master(), &clients);
+    QCOMPARE(slips.recordCount(), std::size_t(2));
+    QCOMPARE(slips.value("SL_NUMBER").toInt(), 6);
+    // Nothing of the run's edit reached the file, and its lock is gone.
+    Dataset other("other");
+    other.open(EngineCursor::open(m_dir->path().toStdString(), "clients"));
+    for (other.first(); !other.eof(); other.next()) {
+        QVERIFY(other.text("NAME") != QString("Changed"));
+        other.edit(); // throws while any record is still held
+        other.cancel();
+    }
 }
 
 QTEST_MAIN(EngineDatasetTest)
