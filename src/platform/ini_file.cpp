@@ -292,7 +292,12 @@ bool IniFile::writeString(std::string_view section, std::string_view key, std::s
     } else {
         if (!text.lines.empty() && !trim(text.lines.back()).empty())
             text.lines.emplace_back();
-        text.lines.push_back("[" + std::string(section) + "]");
+        // Built by appending: GCC 12 at -O3 raises a false -Wrestrict on the inlined
+        // `"[" + std::string&&` (it inserts at the front of the temporary; GCC bug 105329).
+        std::string header(1, '[');
+        header += section;
+        header += ']';
+        text.lines.push_back(std::move(header));
         text.lines.push_back(std::string(key) + "=" + std::string(value));
         text.finalEol = true;
     }
