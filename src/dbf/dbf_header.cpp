@@ -89,7 +89,8 @@ DbfHeader DbfHeader::parse(
     const std::uint8_t *b = bytes.data();
     DbfHeader h;
     h.version = b[0];
-    if (h.version != kVersionNoMemo && h.version != kVersionMemo4 && h.version != kVersionMemo3)
+    if (h.version != kVersionNoMemo && h.version != kVersionMemo4 && h.version != kVersionMemo3
+        && h.version != kVersionMemo4Other)
         throw Unsupported(path.filename().string() + ": not a dBASE IV table (version byte "
             + std::to_string(h.version) + ")");
     if (b[15] != 0)

@@ -15,7 +15,8 @@ namespace dbf {
 //
 // File header (32 bytes):
 //   OFFSET SIZE MEANING
-//   0      1    version: 0x03 no memo, 0x8B dBASE IV memo (DBT), 0x83 dBASE III memo (read only)
+//   0      1    version: 0x03 no memo, 0x8B dBASE IV memo (DBT), 0x83 dBASE III memo (read only),
+//                0x84 dBASE IV memo as some writers mark it (read and written as they left it)
 //   1      3    last update: year - 1900, month, day (binary)
 //   4      4    record count, deleted records included
 //   8      2    header length = 32 + 32 * fields + 1 (offset of record 1)
@@ -45,6 +46,8 @@ struct DbfHeader
     static constexpr std::uint8_t kVersionNoMemo = 0x03;
     static constexpr std::uint8_t kVersionMemo4 = 0x8B;
     static constexpr std::uint8_t kVersionMemo3 = 0x83;
+    // Written by some other programs for a table with a memo file in the dBASE IV block layout.
+    static constexpr std::uint8_t kVersionMemo4Other = 0x84;
     static constexpr std::uint32_t kMaxRecordLength = 4000; // dBASE IV limit
     static constexpr std::size_t kMaxFields = 255;
 
@@ -71,7 +74,10 @@ struct DbfHeader
     static void validateFields(std::vector<FieldDef> &fields);
 
     std::uint32_t recordLength() const { return layout.recordLength(); }
-    bool hasDbaseIvMemo() const { return version == kVersionMemo4; }
+    bool hasDbaseIvMemo() const
+    {
+        return version == kVersionMemo4 || version == kVersionMemo4Other;
+    }
 };
 
 // Year byte of the header: year - 1900 on write; on read values below 70 of a writer that stored

@@ -16,15 +16,35 @@ std::string scriptPath(const char *name)
 
 } // namespace
 
-TEST(ForeignWriter, ReadsDbaseIvTablesWithMemosWrittenByPerlXBase)
+// The version argument of write_xbase.pl and the version byte the table then carries: Perl
+// XBase marks a dBASE IV table with memos 0x84 when asked for version 4.
+struct PerlVersion
+{
+    const char *argument;
+    int versionByte;
+};
+
+class PerlXBaseTable : public testing::TestWithParam<PerlVersion>
+{
+};
+
+std::string perlMemo(std::size_t length, std::size_t record)
+{
+    std::string memo;
+    for (std::size_t k = 0; k < length; ++k)
+        memo += static_cast<char>('A' + (k * 7 + record) % 26);
+    return memo;
+}
+
+TEST_P(PerlXBaseTable, ReadsEveryFieldAndMemo)
 {
     TestDir dir;
-    const ToolResult r = runTool(
-        "cd " + shellQuote(dir.path().string()) + " && perl " + scriptPath("write_xbase.pl"));
+    const ToolResult r = runTool("cd " + shellQuote(dir.path().string()) + " && perl "
+        + scriptPath("write_xbase.pl") + " " + GetParam().argument);
     ASSERT_EQ(r.status, 0) << r.output;
 
     auto table = Table::open(dir / "perl.dbf", OpenMode::Shared);
-    EXPECT_EQ(table->version(), 0x8B);
+    EXPECT_EQ(table->version(), GetParam().versionByte);
     EXPECT_EQ(table->recordCount(), 8u);
     Cursor c(*table);
     struct Expected
@@ -53,13 +73,66 @@ TEST(ForeignWriter, ReadsDbaseIvTablesWithMemosWrittenByPerlXBase)
         EXPECT_DOUBLE_EQ(c.number("AMOUNT"), e.amount);
         EXPECT_EQ(c.date("WHEN").isNull() ? std::string() : c.date("WHEN").toText(), e.when);
         EXPECT_EQ(c.text("OK"), e.ok);
-        std::string memo;
-        for (std::size_t k = 0; k < e.memoLength; ++k)
-            memo += static_cast<char>('A' + (k * 7 + i) % 26);
-        EXPECT_EQ(c.memo("NOTE"), memo);
+        EXPECT_EQ(c.memo("NOTE"), perlMemo(e.memoLength, i));
     }
     EXPECT_EQ(i, 7u); // the eighth record is deleted
 }
+
+// Memo edits, an append and a pack keep the table's version byte and memo layout: Perl XBase
+// reads every memo back afterwards.
+TEST_P(PerlXBaseTable, EditedAndPackedTableStaysReadableByPerlXBase)
+{
+    TestDir dir;
+    const ToolResult r = runTool("cd " + shellQuote(dir.path().string()) + " && perl "
+        + scriptPath("write_xbase.pl") + " " + GetParam().argument);
+    ASSERT_EQ(r.status, 0) << r.output;
+    {
+        auto table = Table::open(dir / "perl.dbf", OpenMode::Exclusive);
+        Cursor c(*table);
+        ASSERT_TRUE(c.first());
+        c.edit();
+        c.setMemo("NOTE", perlMemo(1500, 40)); // grows past the old memo's blocks
+        c.post();
+        c.append();
+        c.setText("NAME", "NEWMAN");
+        c.setMemo("NOTE", perlMemo(700, 41));
+        c.post();
+        ASSERT_TRUE(c.first());
+        ASSERT_TRUE(c.next()); // BAKER
+        c.remove();
+        table->pack();
+        EXPECT_EQ(table->version(), GetParam().versionByte);
+    }
+    const ToolResult dump =
+        runTool("dbf_dump --fs '|' --rs '\n' " + shellQuote((dir / "perl.dbf").string()));
+    ASSERT_EQ(dump.status, 0) << dump.output;
+    std::vector<std::string> lines = split(dump.output, '\n');
+    while (!lines.empty() && lines.back().empty())
+        lines.pop_back();
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        { "ADAMS", perlMemo(1500, 40) },
+        { "CLARK", perlMemo(511, 2) },
+        { "DAVIS", perlMemo(512, 3) },
+        { "EVANS", perlMemo(513, 4) },
+        { "FRANK", perlMemo(5000, 5) },
+        { "GREEN", perlMemo(20, 6) },
+        { "NEWMAN", perlMemo(700, 41) },
+    };
+    ASSERT_EQ(lines.size(), expected.size()) << dump.output.substr(0, 400);
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const std::vector<std::string> f = split(lines[i], '|');
+        ASSERT_EQ(f.size(), 5u) << lines[i].substr(0, 200);
+        EXPECT_EQ(f[0], expected[i].first);
+        EXPECT_EQ(f[4], expected[i].second) << expected[i].first;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(ForeignWriter, PerlXBaseTable,
+    testing::Values(PerlVersion{ "0x8B", 0x8B }, PerlVersion{ "4", 0x84 }),
+    [](const testing::TestParamInfo<PerlVersion> &param) {
+        return param.param.versionByte == 0x84 ? std::string("Version84")
+                                               : std::string("Version8B");
+    });
 
 TEST(ForeignWriter, ReadsDbaseIIITablesWrittenByPython)
 {

@@ -1,12 +1,15 @@
 # Writes perl.dbf / perl.dbt: a dBASE IV table with memos, as Perl XBase writes it.
+# The optional argument is the version passed to create: 0x8B (the default) or 4, which marks the
+# table 0x84 and still writes a dBASE IV memo file.
 # Memo text of record i (0-based) and length n: letters 'A' + (k * 7 + i) % 26 for k < n.
 use strict;
 use warnings;
 use XBase;
 
+my $version = @ARGV ? oct($ARGV[0]) : 0x8B;
 my $t = XBase->create(
     name           => 'perl.dbf',
-    version        => 0x8B,
+    version        => $version,
     field_names    => [ 'NAME', 'AMOUNT', 'WHEN', 'OK', 'NOTE' ],
     field_types    => [ 'C', 'N', 'D', 'L', 'M' ],
     field_lengths  => [ 10, 10, 8, 1, 10 ],
