@@ -1,0 +1,58 @@
+#include "reports/report_layout.h"
+
+#include "reports/labels.h"
+#include "reports/listings.h"
+
+namespace reports {
+
+bool ReportLayout::printPage(report::TBaseReport &)
+{
+    return false;
+}
+
+void ReportLayout::print(report::TBaseReport &) { }
+
+bool NotYetAvailableLayout::printPage(report::TBaseReport &r)
+{
+    r.SetMarginTop(1.3);
+    r.UseFont(m_context.texts.font, 10);
+    r.CursorHome();
+    r.EmitLeftAt("This report is not available yet.", kAreaLeft);
+    return false;
+}
+
+std::unique_ptr<ReportLayout> makeLayout(const ReportDef &def, ReportContext &context)
+{
+    switch (def.layout) {
+    case Layout::Labels:
+        return std::make_unique<LabelLayout>(context, labelStock(def.name));
+    case Layout::ClientListing:
+        return std::make_unique<ClientListing>(context);
+    case Layout::ActivityListing:
+        return std::make_unique<ActivityListing>(context);
+    case Layout::StaffListing:
+        return std::make_unique<StaffListing>(context);
+    case Layout::ProjectListing:
+        return std::make_unique<ProjectListing>(context);
+    default:
+        return std::make_unique<NotYetAvailableLayout>(context);
+    }
+}
+
+std::string clipToWidth(report::TBaseReport &r, const std::string &text, double width)
+{
+    if (r.TextWidth(text) <= width)
+        return text;
+    // Widths grow with the length of a start of the text: find the longest start that fits.
+    std::size_t lo = 0, hi = text.size();
+    while (lo < hi) {
+        const std::size_t mid = (lo + hi + 1) / 2;
+        if (r.TextWidth(text.substr(0, mid)) <= width)
+            lo = mid;
+        else
+            hi = mid - 1;
+    }
+    return text.substr(0, lo);
+}
+
+} // namespace reports

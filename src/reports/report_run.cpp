@@ -1,0 +1,156 @@
+#include "reports/report_run.h"
+
+#include <cmath>
+#include <deque>
+
+#include <QDate>
+#include <QPrinter>
+#include <QPrinterInfo>
+
+#include "billing/preview_form.h"
+#include "platform/clock.h"
+#include "report_engine/qt/canvas_report.h"
+#include "report_engine/qt/current_printer.h"
+#include "report_engine/qt/qt_text_measurer.h"
+#include "report_engine/qt/status_form.h"
+#include "report_engine/report_filer.h"
+#include "reports/report_format.h"
+#include "reports/report_job.h"
+#include "ui/action.h"
+#include "ui/cursor_scope.h"
+#include "ui/messages.h"
+
+namespace reports {
+
+namespace {
+
+QDate toQDate(std::chrono::year_month_day d)
+{
+    return QDate(int(d.year()), int(unsigned(d.month())), int(unsigned(d.day())));
+}
+
+} // namespace
+
+report::DeviceInfo printerDevice(const QString &printerName)
+{
+    const QPrinterInfo info = QPrinterInfo::printerInfo(printerName);
+    if (printerName.isEmpty() || info.isNull()
+        || printerName == QPrinterInfo::defaultPrinterName())
+        return report::defaultPrinterDevice();
+    report::DeviceInfo device = report::defaultPrinterDevice();
+    QPrinter p(info, QPrinter::HighResolution);
+    device.printerExists = true;
+    device.ppiX = p.logicalDpiX();
+    device.ppiY = p.logicalDpiY();
+    const QPageLayout layout = p.pageLayout();
+    const QSizeF paper = layout.fullRect(QPageLayout::Inch).size();
+    device.sheetWidth = paper.width();
+    device.sheetHeight = paper.height();
+    const QMarginsF m = layout.margins(QPageLayout::Inch);
+    device.offsetLeft = m.left();
+    device.offsetRight = m.right();
+    device.offsetTop = m.top();
+    device.offsetBottom = m.bottom();
+    device.deviceName = device.portName = printerName.toStdString();
+    device.driverName = info.makeAndModel().toStdString();
+    device.paperWidth = int(std::lround(paper.width() * 254));
+    device.paperLength = int(std::lround(paper.height() * 254));
+    return device;
+}
+
+ReportRun::ReportRun(ReportData data, const SelectionOptions &options, ui::Messages &messages,
+    const platform::Clock &clock)
+    : m_data(data)
+    , m_options(options)
+    , m_messages(messages)
+    , m_clock(clock)
+{
+}
+
+bool ReportRun::run(const RunRequest &request, QWidget *parent)
+{
+    m_canceled = false;
+    m_failure.clear();
+    const ReportDef *def = findReport(request.reportName.trimmed().left(50).toStdString());
+    if (!def)
+        return false;
+
+    const QDate today = toQDate(m_clock.today());
+    ReportContext context{ m_data, m_options };
+    context.texts = { latin1(request.reportName.trimmed().left(50)), latin1(request.subHeading),
+        latin1(request.font), dateText(today) };
+    context.today = today.toJulianDay();
+
+    // Displays held and the payments detached from their statements for the run; every cursor
+    // is put back on every way out of this function (scopes end in reverse order).
+    std::deque<ui::CursorScope> scopes;
+    scopes.emplace_back(m_data.clients);
+    scopes.emplace_back(m_data.slips);
+    scopes.emplace_back(m_data.invoices);
+    scopes.emplace_back(m_data.payments, ui::CursorScope::Freeze | ui::CursorScope::DetachMaster);
+    scopes.emplace_back(m_data.projects);
+    scopes.emplace_back(m_data.activities);
+    scopes.emplace_back(m_data.staff);
+    if (!ui::runAction(m_messages, [&] {
+            m_data.invoices.setTag(QStringLiteral("INV_CLIENT"));
+            m_data.projects.setTag(QStringLiteral("PJ_CODE"));
+            m_data.clients.setTag(QStringLiteral("NAME"));
+        }))
+        return false;
+
+    const bool fileBackEnd = !request.printer || request.preview;
+    report::QtTextMeasurer measurer;
+    std::unique_ptr<report::TBaseReport> backEnd;
+    if (fileBackEnd) {
+        auto filer = std::make_unique<report::TReportFiler>(
+            measurer, printerDevice(report::currentPrinterName()));
+        backEnd = std::move(filer);
+    } else {
+        auto printer = std::make_unique<report::TReportPrinter>();
+        printer->SelectPrinterIndex(report::currentPrinterIndex());
+        if (preparePrinter)
+            preparePrinter(*printer);
+        backEnd = std::move(printer);
+    }
+    backEnd->SetCopies(std::max(1, request.copies));
+
+    ReportJob job(*def, context);
+    report::TPrintModStatus status(parent);
+    status.SetReport(backEnd.get(), fileBackEnd);
+    if (auto *filer = dynamic_cast<report::TReportFiler *>(backEnd.get()))
+        filer->FileName = fileName.toStdString();
+    backEnd->OnMessage = [this](const std::string &m) {
+        m_messages.error(QString::fromLatin1(m.c_str()));
+    };
+    job.wire(*backEnd);
+    if (showStatus)
+        showStatus(status);
+    else
+        status.exec();
+
+    m_canceled = status.Canceled();
+    if (!job.failure().empty()) {
+        m_failure = QString::fromLatin1(job.failure().c_str());
+        m_messages.error(m_failure);
+    }
+    for (auto it = scopes.rbegin(); it != scopes.rend(); ++it)
+        it->restore();
+    if (m_canceled || !m_failure.isEmpty() || !status.JobStarted())
+        return false;
+
+    if (fileBackEnd && (request.preview || request.printer)) {
+        billing::TPreviewForm preview(parent, fileName);
+        preview.setMessages(&m_messages);
+        if (request.printer)
+            preview.printDocument();
+        if (request.preview) {
+            if (showPreview)
+                showPreview(preview);
+            else
+                preview.exec();
+        }
+    }
+    return true;
+}
+
+} // namespace reports
