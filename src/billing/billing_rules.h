@@ -10,7 +10,9 @@
 //   complete.").
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include <QDate>
@@ -24,8 +26,9 @@ namespace platform {
 class Clock;
 }
 namespace ui {
+class DataCursor;
 class Dataset;
-}
+} // namespace ui
 
 namespace billing {
 
@@ -97,6 +100,8 @@ struct BillingPlan
     RunParameters parameters;
     QDate runDate;
     std::vector<PrintedStatement> statements;
+
+    std::int64_t highestNumber() const; // 0 when nothing was printed
 };
 
 // Qualification of one client.
@@ -116,6 +121,9 @@ class Selection
 public:
     Selection(const RunParameters &parameters, ui::Dataset &clients, ui::Dataset &slips,
         ui::Dataset &invoices);
+    ~Selection();
+    Selection(const Selection &) = delete;
+    Selection &operator=(const Selection &) = delete;
 
     const RunParameters &parameters() const { return m_parameters; }
 
@@ -124,12 +132,14 @@ public:
     bool isBillable(const QString &clientNumber) const;
     // The client under the client dataset has its CYCLE within the run's cycles.
     bool inCycle() const;
-    // Sum of INV_TOTAL - INV_PAID over the client's invoices.
+    // Sum of INV_TOTAL - INV_PAID over the client's invoices. Read through a reader of its own:
+    // the invoice dataset (and the details that follow it) does not move.
     Cents previousBalance(const QString &clientNumber);
     // Qualification of the client under the client dataset; moves the slip dataset to that
     // client's first slip in its current order (and leaves it after the client's last slip).
     Qualification qualify();
-    // Moves the slip dataset to the client's first slip in its current order.
+    // Moves the slip dataset to the client's first slip in its current order (a range on it is
+    // cancelled first). Without slips of the client it stands on another client's slip.
     void seekFirstSlip(const QString &clientNumber);
     // The billable slip under the slip dataset as it would be printed.
     PrintedSlip printedSlip() const;
@@ -139,6 +149,9 @@ private:
     ui::Dataset &m_clients;
     ui::Dataset &m_slips;
     ui::Dataset &m_invoices;
+    std::unique_ptr<ui::DataCursor> m_invoiceReader; // on "INV_CLIENT", made at first use
+    int m_invoiceTotal = -1;
+    int m_invoicePaid = -1;
 };
 
 // The client range of a run over the client dataset on its "Name" tag: from the first client
@@ -148,14 +161,15 @@ class ClientWalk
 {
 public:
     ClientWalk(const RunParameters &parameters, ui::Dataset &clients);
-    // Positions on the first client of the range; false when the range is empty.
+    // Positions on the first client of the range (the first whose NAME is at or after "Begin";
+    // the client dataset is put on its "NAME" tag without a range); false when it is empty.
     bool first();
     // Moves to the next client of the range; false at its end.
     bool next();
 
 private:
     bool inRange() const;
-    const RunParameters &m_parameters;
+    RunParameters m_parameters;
     ui::Dataset &m_clients;
 };
 
@@ -163,6 +177,17 @@ private:
 // highest INV_NUMBER on file (a counter restored from its template must not hand out numbers
 // again). Reads only.
 std::int64_t firstStatementNumber(ui::Dataset &track, ui::Dataset &invoices);
+// The highest INV_NUMBER on file (the last key of the "INV_NUMBER" tag), 0 without invoices.
+// The dataset does not move.
+std::int64_t highestInvoiceNumber(const ui::Dataset &invoices);
+
+// The statements a run prints, without printing them: the client walk, the cycle test and
+// qualification, numbered from firstStatementNumber, each with its billable slips in the slip
+// dataset's order. The proforma listing, the benchmark and the tests use it; the statement
+// document records the same while it prints. Moves the client and slip datasets (callers hold
+// a ui::CursorScope on the main window's); changes no table.
+BillingPlan planRun(const RunParameters &parameters, const QDate &runDate, ui::Dataset &clients,
+    ui::Dataset &slips, ui::Dataset &invoices, ui::Dataset &track);
 
 // The outcome of finalization.
 struct FinalizeResult
@@ -176,7 +201,17 @@ struct FinalizeResult
 // A statement is posted only when its client's billable slips and their amounts are still
 // exactly those printed and its number is still free; otherwise nothing is written for that
 // client and it is listed ("Bill not finalized for " + name + ".  " + reason). Each client is
-// posted whole or not at all, also when the program is killed: see docs/ for the journal.
+// posted whole or not at all, also when the program is killed: see docs/billing.md for the
+// journal.
+//
+// Per client, in this order: lock the client row, every billable slip now on file for it and
+// the projects its slips name (a lock held by another copy lists the client); verify the slips
+// and amounts against the printed ones; lock the counter record of TWTRACK and check that the
+// printed number is not on file; write and sync the journal; append the TWINVOIC row, raise
+// NEXTINV, mark the slips, add to the projects; flush every table; retire the journal; release
+// the locks. An engine error while writing rolls the client back from the journal at once and
+// ends the run with the engine's message (FinalizeResult::engineMessage). After the last
+// client NEXTINV is raised above the highest number printed (never lowered).
 class Finalizer
 {
 public:
@@ -187,6 +222,10 @@ public:
     // let pending window messages through).
     std::function<void(const PrintedStatement &)> OnClient;
 
+    // Test hook: called after each table write of a posting (a crash test slows posting with it
+    // so that kills land inside a client).
+    std::function<void()> AfterWrite;
+
     FinalizeResult run(const BillingPlan &plan);
 
 private:
@@ -195,12 +234,16 @@ private:
 };
 
 // Completes or undoes the postings of copies that died mid-client (journals whose owner no
-// longer holds them). Run at start-up and before each finalization. Returns how many journals
-// were rolled forward and back.
+// longer holds them). Run at start-up and before each finalization (the finalizer also looks
+// before each client). A journal whose rows another copy holds locked is left for the next
+// time. Returns how many journals were rolled forward, rolled back, and discarded (nothing of
+// them had been applied, or the statement was deleted since). Throws dbf::Error when a table
+// cannot be opened or written; what was done so far stays done, and the journal stays.
 struct RecoveryCount
 {
     int rolledForward = 0;
     int rolledBack = 0;
+    int discarded = 0;
 };
 RecoveryCount recoverJournals(const std::string &dataDirectory);
 
