@@ -1,49 +1,15 @@
 #include "time/slip_numbering.h"
 
-#include <chrono>
-#include <exception>
-#include <thread>
-
+#include "ui/counter_taker.h"
 #include "ui/dataset.h"
 
 namespace timecap {
 
-namespace {
-
-const QString kNextSlip = QStringLiteral("NEXTSLIP");
-constexpr int kLockAttempts = 100;
-constexpr auto kLockPause = std::chrono::milliseconds(20);
-
-} // namespace
-
-double takeNextSlipNumber(ui::Dataset &track)
+double takeNextSlipNumber(ui::Dataset &track, const ui::Dataset &slips)
 {
-    for (int attempt = 1;; ++attempt) {
-        try {
-            if (track.isEmpty()) {
-                // A counter table without its record: the first number is 1.
-                track.insert();
-            } else {
-                track.edit(); // locks and re-reads the counter as the file holds it now
-            }
-            break;
-        } catch (const std::exception &) {
-            if (attempt >= kLockAttempts)
-                throw;
-            std::this_thread::sleep_for(kLockPause);
-        }
-    }
-    try {
-        const QVariant stored = track.value(kNextSlip);
-        const double number = stored.isNull() || stored.toDouble() < 1 ? 1.0 : stored.toDouble();
-        track.setValue(kNextSlip, number + 1);
-        track.post();
-        return number;
-    } catch (...) {
-        if (track.isEditing())
-            track.cancel();
-        throw;
-    }
+    const double highest
+        = ui::highestOnFile(slips, QStringLiteral("SL_Number"), QStringLiteral("SL_NUMBER"));
+    return ui::takeNextCounter(track, QStringLiteral("NEXTSLIP"), highest);
 }
 
 QDate storedSlipDate(const QDate &date)
@@ -66,7 +32,7 @@ void installSlipNumbering(ui::Dataset &slips, ui::Dataset &track, bool fixDates)
             }
         }
         if (slip.state() == ui::Dataset::State::Insert)
-            slip.setValue(QStringLiteral("SL_NUMBER"), takeNextSlipNumber(track));
+            slip.setValue(QStringLiteral("SL_NUMBER"), takeNextSlipNumber(track, slip));
     };
 }
 

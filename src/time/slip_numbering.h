@@ -8,12 +8,10 @@ class Dataset;
 
 namespace timecap {
 
-// Takes the next slip number from the counter record of TWTRACK (NEXTSLIP) and posts the counter
-// increased by one at once. The counter record is locked and re-read from the file while it is
-// changed, so two program copies that number slips at the same moment never get the same number.
-// A counter locked by another copy is tried again for about two seconds; after that the engine's
-// error is thrown. A blank counter counts as 1.
-double takeNextSlipNumber(ui::Dataset &track);
+// Takes the next slip number from the counter NEXTSLIP of TWTRACK through ui::takeNextCounter
+// (locked, re-read, retried, posted at once), never at or below the highest SL_NUMBER on file in
+// the table under `slips`, so a counter that fell behind the slips cannot repeat a number.
+double takeNextSlipNumber(ui::Dataset &track, const ui::Dataset &slips);
 
 // The stored form of a slip date: a year before 1950 is moved 100 years forward (1924-03-15 is
 // stored as 2024-03-15). A blank date stays blank.
