@@ -85,13 +85,27 @@ void TCanvasReport::DrawRoundRect(double x1, double y1, double x2, double y2, do
     m_painter.setBrush(Qt::NoBrush);
 }
 
+void usePrintersPaper(QPrinter &printer, const QPrinterInfo &info)
+{
+    // A QPrinter starts on the locale's paper whatever the printer's own default is: a Letter
+    // queue would be laid out on A4.
+    const QPageSize paper = info.defaultPageSize();
+    if (!info.isNull() && paper.isValid())
+        printer.setPageSize(paper);
+}
+
 DeviceInfo defaultPrinterDevice()
 {
+    return printerDevice(QPrinterInfo::defaultPrinter());
+}
+
+DeviceInfo printerDevice(const QPrinterInfo &def)
+{
     DeviceInfo info;
-    const QPrinterInfo def = QPrinterInfo::defaultPrinter();
     if (def.isNull())
         return info;
     QPrinter p(def, QPrinter::HighResolution);
+    usePrintersPaper(p, def);
     info.printerExists = true;
     info.ppiX = p.logicalDpiX();
     info.ppiY = p.logicalDpiY();
@@ -155,8 +169,10 @@ bool TReportPrinter::BeginJob()
     if (!m_pdf.isEmpty()) {
         p.setOutputFormat(QPrinter::PdfFormat);
         p.setOutputFileName(m_pdf);
-    } else if (p.printerName().isEmpty()) {
-        p.setPrinterName(QPrinterInfo::defaultPrinter().printerName());
+    } else {
+        if (p.printerName().isEmpty())
+            p.setPrinterName(QPrinterInfo::defaultPrinter().printerName());
+        usePrintersPaper(p, QPrinterInfo::printerInfo(p.printerName()));
     }
     p.setFullPage(true); // positions are measured from the paper's edge
     p.setDocName(QString::fromStdString(Title().substr(0, 31)));

@@ -5,6 +5,7 @@
 
 #include <QPainter>
 #include <QPrinter>
+#include <QPrinterInfo>
 
 #include "report_engine/base_report.h"
 #include "report_engine/qt/qt_text_measurer.h"
@@ -66,5 +67,9 @@ QColor toQColor(Colour c);
 // The default printer as the file back end sees it (sheet, resolution, unprintable offsets,
 // names); 8.5 x 11 inches at 96 pixels per inch, "Preview Only", when no printer is installed.
 DeviceInfo defaultPrinterDevice();
+// The same for the given printer (its default paper); the no-printer device when it is null.
+DeviceInfo printerDevice(const QPrinterInfo &printer);
+// Puts the printer on the paper its queue has as default: the sheet every layout is made for.
+void usePrintersPaper(QPrinter &printer, const QPrinterInfo &info);
 
 } // namespace report

@@ -6,6 +6,8 @@
 #include <QPrinterInfo>
 #include <QPushButton>
 
+#include "report_engine/qt/canvas_report.h"
+
 namespace report {
 
 namespace {
@@ -22,6 +24,18 @@ QString currentPrinterName()
     if (!chosen.isEmpty() && !QPrinterInfo::printerInfo(chosen).isNull())
         return chosen;
     return QPrinterInfo::defaultPrinterName();
+}
+
+DeviceInfo reportFileDevice()
+{
+    const QString name = currentPrinterName();
+    DeviceInfo info =
+        name.isEmpty() ? DeviceInfo{} : printerDevice(QPrinterInfo::printerInfo(name));
+    if (info.printerExists) {
+        info.deviceName = info.driverName = "Preview";
+        info.portName = "Screen";
+    }
+    return info;
 }
 
 void setCurrentPrinterName(const QString &name)

@@ -2,11 +2,13 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "report_engine/qt/current_printer.h"
 #include "report_engine/report_filer.h"
 
 namespace report {
@@ -53,6 +55,8 @@ void TStatusForm::SetReport(TBaseReport *report, bool fileBackEnd)
     if (auto *filer = dynamic_cast<TReportFiler *>(report); filer && fileBackEnd) {
         filer->FileName = "TWREPORT.RPT";
         filer->SetStreamMode(StreamMode::smFile);
+        // Laid out on the sheet it will be printed on from the preview.
+        filer->SetDevice(reportFileDevice());
     }
     report->OnStatus = [this](const std::string &s) {
         StatusLabel->setText(
@@ -72,27 +76,57 @@ void TStatusForm::showEvent(QShowEvent *e)
     }
 }
 
+void TStatusForm::ShowError(const QString &text)
+{
+    try {
+        if (OnError) {
+            OnError(text);
+            return;
+        }
+        QMessageBox box(
+            QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok, this);
+        box.exec();
+    } catch (...) { // a failing error box must not take the program down either
+    }
+}
+
+QString TStatusForm::Failure(const std::function<void()> &step)
+{
+    try {
+        step();
+        return {};
+    } catch (const std::exception &e) { // engine errors ("Record locked...") derive from it
+        const QString text = QString::fromLocal8Bit(e.what());
+        if (!text.isEmpty())
+            return text;
+    } catch (...) {
+    }
+    return QStringLiteral("The operation failed.");
+}
+
 void TStatusForm::Run()
 {
     if (!m_report)
         return;
-    if (OnBeforeRun)
-        OnBeforeRun();
     m_running = true;
-    try {
+    // RunReport itself aborts the job and closes the printer job or report file before an
+    // exception leaves it.
+    const QString failure = Failure([this] {
+        if (OnBeforeRun)
+            OnBeforeRun();
         m_report->RunReport();
-    } catch (...) {
-        m_running = false;
-        m_canceled = true;
-        CancelBtn->setText(QStringLiteral("OK"));
-        throw;
-    }
+    });
     m_running = false;
-    m_canceled = m_report->Aborted();
+    m_failed = !failure.isEmpty();
+    m_canceled = m_failed || m_report->Aborted();
     m_jobStarted = m_report->CurrentPage() > 0;
     CancelBtn->setText(QStringLiteral("OK"));
     m_report->StatusFormat = m_canceled ? "\rReport Canceled!" : "\rReport Completed!";
-    m_report->ShowStatus();
+    const QString statusFailure = Failure([this] { m_report->ShowStatus(); });
+    if (m_failed)
+        ShowError(failure);
+    else if (!statusFailure.isEmpty())
+        ShowError(statusFailure);
     if (!m_canceled)
         Timer->start();
 }
@@ -112,8 +146,11 @@ void TStatusForm::done(int r)
         m_report->CancelReport();
         return;
     }
-    if (OnClosed)
-        OnClosed();
+    if (OnClosed) { // the window closes even when putting the tables back fails
+        const QString failure = Failure(OnClosed);
+        if (!failure.isEmpty())
+            ShowError(failure);
+    }
     QDialog::done(r);
 }
 
