@@ -1,5 +1,7 @@
 #include "billing/preview_form.h"
 
+#include <functional>
+
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -22,6 +24,10 @@
 namespace billing {
 
 // The page shown: white sheet, its records drawn at the screen's resolution for the zoom.
+// A damaged report file (a stray record code, a page cut off) fails while a page is drawn: the
+// part read so far stays on the sheet, and the first failure of the file is handed to
+// onFailure once the paint event is over (a modal box inside a paint event would be painted
+// over and reentered).
 class PreviewPage : public QWidget
 {
 public:
@@ -33,6 +39,8 @@ public:
     report::TFilePreview *preview = nullptr;
     int page = 1;
     double zoom = 100;
+    bool failureTold = false; // cleared when a file is opened
+    std::function<void(const QString &)> onFailure;
 
 protected:
     void paintEvent(QPaintEvent *) override
@@ -43,7 +51,22 @@ protected:
             return;
         p.setRenderHint(QPainter::Antialiasing);
         p.setRenderHint(QPainter::TextAntialiasing);
-        preview->RenderPage(page, p, logicalDpiX(), zoom);
+        QString failure;
+        try {
+            preview->RenderPage(page, p, logicalDpiX(), zoom);
+        } catch (const std::exception &e) {
+            failure = QString::fromStdString(e.what());
+        }
+        if (failure.isEmpty() || failureTold)
+            return;
+        failureTold = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this, failure] {
+                if (onFailure)
+                    onFailure(failure);
+            },
+            Qt::QueuedConnection);
     }
 };
 
@@ -102,6 +125,7 @@ TPreviewForm::TPreviewForm(QWidget *parent, const QString &fileName)
     m_area->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_area->setFocusPolicy(Qt::NoFocus);
     m_page = new PreviewPage(m_area);
+    m_page->onFailure = [this](const QString &text) { messages().error(text); };
     m_area->setWidget(m_page);
     layout->addWidget(m_area, 1);
 
@@ -138,6 +162,7 @@ TPreviewForm::TPreviewForm(QWidget *parent, const QString &fileName)
 
     auto *placement = new ui::TPlacement(this);
     placement->setEntry(QStringLiteral("PreviewForm"));
+    placement->setIniFileName(QStringLiteral("TARNW.INI"));
     setWindowState(Qt::WindowMaximized);
 }
 
@@ -199,6 +224,7 @@ void TPreviewForm::openFile()
     m_model.setDocument(h.firstPage, preview->PageCount(), h.sheetWidth, h.sheetHeight);
     m_preview = std::move(preview);
     m_page->preview = m_preview.get();
+    m_page->failureTold = false;
     m_page->page = m_model.currentPage();
     updateArea();
     // The zoom label keeps its "100%" until the zoom is changed; the sheet gets its size now.
@@ -300,8 +326,12 @@ void TPreviewForm::goLast()
 
 void TPreviewForm::printDocument()
 {
+    // The mark that offers finalization stands only once a job has been handed to the printer:
+    // a press that printed nothing (no printer, a file that cannot be read) does not set it.
+    const bool printedBefore = printedFromPreview();
+    bool printed = false;
     PreviewModel::pressPrint([this] { return m_printing; },
-        [this] {
+        [this, &printed] {
             m_printing = true;
             m_printer = std::make_unique<report::TFilePrinter>();
             m_printer->FileName = m_fileName;
@@ -311,13 +341,14 @@ void TPreviewForm::printDocument()
             };
             try {
                 m_printer->Open();
-                m_printer->Print();
+                printed = m_printer->Print();
             } catch (const std::exception &ex) {
                 messages().error(QString::fromStdString(ex.what()));
             }
             m_printer->Close();
             m_printing = false;
         });
+    setPrintedFromPreview(printedBefore || printed);
 }
 
 void TPreviewForm::printerSetup()
@@ -333,7 +364,9 @@ void TPreviewForm::saveAsPdf(const QString &fileName)
     pdf.OnMessage = [this](const std::string &m) { messages().error(QString::fromStdString(m)); };
     try {
         pdf.Open();
-        pdf.Print();
+        // A statement saved as PDF (and mailed) is a printed statement.
+        if (pdf.Print())
+            setPrintedFromPreview(true);
     } catch (const std::exception &ex) {
         messages().error(QString::fromStdString(ex.what()));
     }
@@ -358,7 +391,8 @@ bool previewAfterRun(const report::TStatusForm &run, bool fileBackEnd, bool prev
     QWidget *parent, const QString &fileName)
 {
     // A run whose job never began left no report of its own: an older file must not be shown.
-    if (!fileBackEnd || run.Canceled() || !run.JobStarted() || !previewWanted)
+    // A failed run left a report cut off where the error struck: it is not shown either.
+    if (!fileBackEnd || run.Canceled() || run.Failed() || !run.JobStarted() || !previewWanted)
         return false;
     TPreviewForm preview(parent, fileName);
     preview.exec();

@@ -95,8 +95,8 @@ private:
 };
 
 // Back in the caller of a print run in the "Report Status" window: when the run used the file back
-// end, was not cancelled and the user asked for the preview, the preview window is opened modally
-// on the run's report file and freed on return. Returns whether it was opened.
+// end, was neither cancelled nor failed and the user asked for the preview, the preview window is
+// opened modally on the run's report file and freed on return. Returns whether it was opened.
 bool previewAfterRun(const report::TStatusForm &run, bool fileBackEnd, bool previewWanted,
     QWidget *parent, const QString &fileName = QStringLiteral("TWREPORT.RPT"));
 

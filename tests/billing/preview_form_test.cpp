@@ -1,6 +1,7 @@
 // The preview window over recorded report files: buttons, labels, navigation, drawing at the
 // zoom, the file's life, Save as PDF and printing on the PDF queue.
 #include <memory>
+#include <stdexcept>
 
 #include <QApplication>
 #include <QComboBox>
@@ -271,6 +272,79 @@ private slots:
         QVERIFY(QFile::remove(dir.filePath("e.rpt")));
     }
 
+    // A damaged report file: its error is told once, after the paint event, and the window
+    // goes on (other pages, zoom, Done) instead of dying in the paint event.
+    void damagedFileIsToldOnceAndTheWindowGoesOn_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("line"); // the text record the damage is placed at
+        QTest::addColumn<int>("damagedPage");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("stray code on page 1")
+            << "code"
+            << "Line 7 of page 1" << 1 << "Unexpected code found in report file.";
+        QTest::newRow("stray code on page 2")
+            << "code"
+            << "Line 30 of page 2" << 2 << "Unexpected code found in report file.";
+        QTest::newRow("cut off in page 2")
+            << "cut"
+            << "Line 12 of page 2" << 2 << "Unexpected end of report file.";
+    }
+
+    void damagedFileIsToldOnceAndTheWindowGoesOn()
+    {
+        QFETCH(QString, damage);
+        QFETCH(QString, line);
+        QFETCH(int, damagedPage);
+        QFETCH(QString, error);
+        const QString rpt = writeReport(dir.filePath("damaged.rpt"), 3);
+        QFile f(rpt);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QByteArray bytes = f.readAll();
+        // A text record: code 24, single Y, string (length byte, characters), single X.
+        const qsizetype at = bytes.indexOf(line.toLatin1());
+        QVERIFY(at > 0);
+        QCOMPARE(int(bytes[at - 6]), 24);
+        if (damage == "code")
+            bytes[at - 6] = char(99);
+        else
+            bytes.truncate(at);
+        QVERIFY(f.resize(0));
+        QCOMPARE(f.write(bytes), bytes.size());
+        f.close();
+
+        ui::ScriptedMessages told;
+        billing::TPreviewForm form(nullptr, rpt);
+        form.setMessages(&told);
+        form.setWindowState(Qt::WindowNoState);
+        form.resize(800, 600);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto *page = form.findChild<QScrollArea *>()->widget();
+        for (int p = 1; p < damagedPage; ++p)
+            form.button("Go to Next Page")->click();
+        page->repaint();
+        QTRY_COMPARE(told.shown().size(), 1);
+        QCOMPARE(told.shown().first().kind, ui::MessageKind::Error);
+        QCOMPARE(told.shown().first().text, error);
+        // The lines before the damage are on the sheet.
+        QVERIFY(inkedPixels(page->grab().toImage()) > 100);
+        // Drawing the page again, at other zooms, or any other page tells nothing more.
+        form.button("Zoom In")->click();
+        page->repaint();
+        form.button("Go to Last Page")->click();
+        page->repaint();
+        form.button("Go to First Page")->click();
+        page->repaint();
+        QTest::qWait(50);
+        QCOMPARE(told.shown().size(), 1);
+        QCOMPARE(form.pageText(), QStringLiteral("Page 1 of 3"));
+        QVERIFY(form.isVisible());
+        form.button("Done")->click();
+        QVERIFY(!form.isVisible());
+        QVERIFY(!form.isFileOpen());
+    }
+
     void saveAsPdfHasTheReportsText()
     {
         const QString rpt = writeReport(dir.filePath("f.rpt"), 3);
@@ -359,20 +433,90 @@ private slots:
         billing::setPrintedFromPreview(false);
     }
 
+    // A statement run in the status window while an A4 printer is current is previewed on an
+    // A4 sheet, laid out to its bottom margin.
+    void statementOnAnA4PrinterIsPreviewedOnA4()
+    {
+        if (QPrinterInfo::printerInfo(QStringLiteral("TarnwA4")).isNull())
+            QSKIP("the A4 printer queue of scripts/services.sh is not defined");
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
+        report::setCurrentPrinterName(QStringLiteral("TarnwA4"));
+        QtTextMeasurer measurer;
+        TReportFiler filer(measurer);
+        report::TStatusForm status;
+        status.SetReport(&filer, true);
+        filer.OnPrint = [](TBaseReport &r) {
+            r.SetMarginLeft(0.55);
+            r.SetMarginRight(0.55);
+            r.CursorHome();
+            r.UseFont("Times New Roman", 14);
+            r.UseBold(true);
+            r.EmitLine("Alder Partners LLP");
+            r.UseFont("Times New Roman", 10);
+            r.EmitLine("12 Quay Street, Tarnwick");
+            r.AdvanceLine();
+            r.EmitRightAt("Statement 1042", r.PageWidthInches() - 0.55);
+            r.AdvanceLine();
+            r.ClearTabStops();
+            r.AddTabStop(0.55, JustifyLeft, 1.0, 2, 0, 0);
+            r.AddTabStop(-32768, JustifyLeft, 4.5, 2, 0, 0);
+            r.AddTabStop(-32768, JustifyRight, 0.8, 2, 0, 0);
+            r.AddTabStop(-32768, JustifyRight, 0.87, 2, 0, 0);
+            r.UseBold(true);
+            r.EmitLine("\tDate\tDescription\tHours\tAmount");
+            r.UseBold(false);
+            for (int i = 1; r.LinesRemaining() > 2; ++i)
+                r.EmitLine("\t12/" + std::to_string(i % 28 + 1) + "/26\tConsulting, slip "
+                    + std::to_string(1000 + i) + "\t1.50\t180.00");
+            r.SetMarginBottom(0.5);
+            r.EmitAtBottom("Page 1", JustifyRight);
+        };
+        status.exec();
+        report::setCurrentPrinterName({});
+        QVERIFY(!status.Failed());
+
+        QSize sheet;
+        double ppi = 0;
+        QObject watches;
+        answerNextModal<billing::TPreviewForm>(&watches, [&](billing::TPreviewForm *p) {
+            QVERIFY(QTest::qWaitForWindowExposed(p));
+            const QWidget *page = p->findChild<QScrollArea *>()->widget();
+            sheet = page->size();
+            ppi = page->logicalDpiX();
+            const QByteArray shots = qgetenv("TARNW_SHOT_DIR");
+            if (!shots.isEmpty()) {
+                p->button("Show Full Page")->click();
+                QTest::qWait(200);
+                p->grab().save(QString::fromLocal8Bit(shots) + "/preview-a4-statement.png");
+            }
+            p->button("Done")->click();
+        });
+        QVERIFY(billing::previewAfterRun(status, true, true, nullptr));
+        // 210 x 297 mm at the screen's resolution, to the pixel.
+        QVERIFY2(qAbs(sheet.width() - 210 / 25.4 * ppi) <= 1
+                && qAbs(sheet.height() - 297 / 25.4 * ppi) <= 1,
+            qPrintable(QStringLiteral("%1 x %2").arg(sheet.width()).arg(sheet.height())));
+        QVERIFY(QDir::setCurrent(before));
+    }
+
     void previewAfterRun_data()
     {
         QTest::addColumn<bool>("fileBackEnd");
         QTest::addColumn<bool>("cancel");
         QTest::addColumn<bool>("fileNotCreated");
         QTest::addColumn<bool>("wanted");
+        QTest::addColumn<bool>("fail");
         QTest::addColumn<QString>("shown");
         QTest::newRow("completed file run, preview asked")
-            << true << false << false << true << "Page 1 of 2";
-        QTest::newRow("preview not asked") << true << false << false << false << "";
-        QTest::newRow("printer back end") << false << false << false << true << "";
-        QTest::newRow("cancelled run") << true << true << false << true << "";
+            << true << false << false << true << false << "Page 1 of 2";
+        QTest::newRow("preview not asked") << true << false << false << false << false << "";
+        QTest::newRow("printer back end") << false << false << false << true << false << "";
+        QTest::newRow("cancelled run") << true << true << false << true << false << "";
         // An older TWREPORT.RPT lies in the folder from the first row: it must not be shown.
-        QTest::newRow("report file not created") << true << false << true << true << "";
+        QTest::newRow("report file not created") << true << false << true << true << false << "";
+        // The document stopped by an engine error on page 2: its cut-off report is not shown.
+        QTest::newRow("failed run") << true << false << false << true << true << "";
     }
 
     void previewAfterRun()
@@ -381,6 +525,7 @@ private slots:
         QFETCH(bool, cancel);
         QFETCH(bool, fileNotCreated);
         QFETCH(bool, wanted);
+        QFETCH(bool, fail);
         QFETCH(QString, shown);
         const QString before = QDir::currentPath();
         QVERIFY(QDir::setCurrent(dir.path()));
@@ -392,26 +537,31 @@ private slots:
             filer.FileName = dir.filePath("no such folder/TWREPORT.RPT").toStdString();
         QStringList told;
         filer.OnMessage = [&](const std::string &m) { told << QString::fromStdString(m); };
-        filer.OnPrint = [cancel](TBaseReport &r) {
+        status.OnError = [&](const QString &m) { told << m; };
+        filer.OnPrint = [cancel, fail](TBaseReport &r) {
             r.EmitLine("First page");
             if (cancel)
                 r.CancelReport();
             r.StartNextPage();
             r.EmitLine("Second page");
+            if (fail)
+                throw std::runtime_error("Record locked by another user: TWCLIENT.");
         };
         // A cancelled run waits on "Report Canceled!" for its OK button.
         QObject watches;
         answerNextModal<report::TStatusForm>(&watches, [](report::TStatusForm *s) {
             auto *ok = new QTimer(s);
             QObject::connect(ok, &QTimer::timeout, s, [s] {
-                if (s->isVisible() && !s->Running() && s->CancelBtn->text() == "OK")
+                if (s->isVisible() && !s->Running() && s->CancelBtn->text() == "OK"
+                    && QApplication::activeModalWidget() == s)
                     s->CancelBtn->click();
             });
             ok->start(50);
         });
         status.exec();
-        QCOMPARE(status.Canceled(), cancel);
-        QCOMPARE(told.size(), fileNotCreated ? 1 : 0);
+        QCOMPARE(status.Canceled(), cancel || fail);
+        QCOMPARE(status.Failed(), fail);
+        QCOMPARE(told.size(), fileNotCreated || fail ? 1 : 0);
 
         QString seen;
         answerNextModal<billing::TPreviewForm>(&watches, [&seen](billing::TPreviewForm *p) {
