@@ -17,8 +17,8 @@ namespace ui {
 // The restore never throws: a step the engine refuses is skipped and the next one still runs.
 // A position whose record has gone meanwhile falls back to the first row.
 //
-// Scopes over a master and its details restore in reverse order of construction; declare the
-// master's scope first so that its details follow it after their own restore.
+// Scopes restore in reverse order of construction. Declare a detail's scope before its master's:
+// the master is then back on its record when the detail re-links and returns to its own row.
 class CursorScope
 {
 public:

@@ -462,8 +462,8 @@ void EngineDatasetTest::cursorScopeRestoresOnEveryPath()
     connect(&clients, &Dataset::recordChanged, this, [&] { ++recordSignals; });
 
     try {
-        CursorScope clientScope(clients);
         CursorScope slipScope(slips, CursorScope::Freeze | CursorScope::DetachMaster);
+        CursorScope clientScope(clients);
         QVERIFY(!slips.master());
         clients.cancelRange();
         clients.setTag("RATE");
