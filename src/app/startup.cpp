@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "app/main_data.h"
+#include "billing/billing_rules.h"
 #include "ui/engine_cursor.h"
 #include "ui/messages.h"
 
@@ -25,6 +26,13 @@ Startup::Outcome Startup::run(const store::Settings::Lookup &settings)
 {
     readSettings(settings);
     checkFiles();
+    // A copy that died while it finalized a billing run left its journal: its client is
+    // completed (or undone) before any cursor reads the tables. A failure is left for the next
+    // finalization, which recovers first too.
+    try {
+        billing::recoverJournals(m_data.state().dataDirectory);
+    } catch (const std::exception &) {
+    }
     if (openTables() == Outcome::Busy)
         return Outcome::Busy;
     repairSlipTag();

@@ -739,7 +739,7 @@ FinalizeResult Finalizer::run(const BillingPlan &plan)
 RecoveryCount recoverJournals(const std::string &dataDirectory)
 {
     RecoveryCount count;
-    const fs::path dir(dataDirectory);
+    const fs::path dir(dataDirectory.empty() ? std::string(".") : dataDirectory);
     std::vector<fs::path> candidates;
     std::error_code ec;
     for (const fs::directory_entry &entry : fs::directory_iterator(dir, ec))
