@@ -1,5 +1,8 @@
 #include "ui/db_number_edit.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QRegularExpressionValidator>
 
 namespace ui {
@@ -23,6 +26,52 @@ DbNumberEdit::DbNumberEdit(QWidget *parent, DisplayFormat format)
         m_dirty = true;
     });
     connect(this, &QLineEdit::returnPressed, this, &DbNumberEdit::commit);
+}
+
+QString DbNumberEdit::refusedText(const QString &typed)
+{
+    return QStringLiteral("\"%1\" is not a valid number.  A number is typed with digits, one "
+                          "decimal point and a leading minus only.")
+        .arg(typed);
+}
+
+// Whether the text with `inserted` in place of the selection (or at the cursor) may still become
+// a number; when not, the refusal is reported and the box left as it was.
+bool DbNumberEdit::acceptsInsert(const QString &inserted)
+{
+    const QValidator *check = validator();
+    if (!check || isReadOnly())
+        return true;
+    QString next = text();
+    int at = cursorPosition();
+    if (hasSelectedText()) {
+        at = selectionStart();
+        next.remove(at, selectedText().size());
+    }
+    next.insert(at, inserted);
+    int pos = at + int(inserted.size());
+    if (check->validate(next, pos) != QValidator::Invalid)
+        return true;
+    emit m_link->failed(refusedText(next));
+    return false;
+}
+
+void DbNumberEdit::keyPressEvent(QKeyEvent *event)
+{
+    QString inserted;
+    if (event->matches(QKeySequence::Paste)) {
+        if (const QClipboard *clipboard = QGuiApplication::clipboard())
+            inserted = clipboard->text();
+    } else if (!(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+        const QString t = event->text();
+        if (!t.isEmpty() && t.at(0).isPrint())
+            inserted = t;
+    }
+    if (!inserted.isEmpty() && !acceptsInsert(inserted)) {
+        event->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
 }
 
 void DbNumberEdit::bind(Dataset *dataset, const QString &field)
@@ -70,6 +119,10 @@ void DbNumberEdit::commit()
         m_link->write(QVariant());
     else if (ok)
         m_link->write(v);
+    else {
+        emit m_link->failed(refusedText(t));
+        showValue();
+    }
 }
 
 void DbNumberEdit::focusInEvent(QFocusEvent *event)

@@ -10,6 +10,12 @@ namespace ui {
 // A box for a numeric field: digits, one decimal point and a leading minus. The number is
 // written when the box is left, on Return, and before the dataset posts; a blank box writes a
 // blank (null) number. A money box shows "$1,234.50" while it is not being typed in.
+//
+// A keystroke or paste that would not leave a number (a letter, a second point, a decimal more
+// than the field holds) is refused and reported through the link's `failed` with
+// refusedText(); the box keeps what it had, so the number stored is always the one shown and
+// typed. Text that is no number when the box is left (a lone ".") is refused the same way and
+// the stored value shown again.
 class DbNumberEdit : public QLineEdit
 {
     Q_OBJECT
@@ -18,7 +24,10 @@ public:
     void bind(Dataset *dataset, const QString &field);
     FieldLink *link() const { return m_link; }
 
+    static QString refusedText(const QString &typed);
+
 protected:
+    void keyPressEvent(QKeyEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
 
@@ -26,6 +35,7 @@ private:
     void showValue();
     void commit();
     QString plainText() const;
+    bool acceptsInsert(const QString &inserted);
 
     FieldLink *m_link;
     DisplayFormat m_format;
