@@ -2,6 +2,8 @@
 
 #include <functional>
 
+#include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -145,11 +147,12 @@ TTimeslipform::TTimeslipform(ui::Dataset &slips, ui::Dataset &clients, ui::Datas
     source->addItem(QStringLiteral("Flat"), 4);
     source->bind(&slips, QStringLiteral("SL_RATESRC"));
     connect(source->link(), &ui::FieldLink::failed, this, report);
-    for (int i = 0; i < 4; ++i)
-        connect(source->button(i), &QRadioButton::clicked, this, [this] {
-            m_rules.rateList();
-            m_rules.applyFlatAmount();
-        });
+    // On the button group, connected after the radio group's own handler: the rules then read
+    // the source just chosen, not the one before (a button's own clicked comes first).
+    connect(source->button(0)->group(), &QButtonGroup::idClicked, this, [this] {
+        m_rules.rateList();
+        m_rules.applyFlatAmount();
+    });
     auto *price = new QGroupBox(this);
     auto *priceGrid = new QGridLayout(price);
     auto *rate = new ui::DbMoneyEdit(price);
@@ -219,6 +222,11 @@ TTimeslipform::TTimeslipform(ui::Dataset &slips, ui::Dataset &clients, ui::Datas
     hours->bind(&slips, QStringLiteral("SL_HOURS"));
     connect(hours->link(), &ui::FieldLink::failed, this, report);
     connect(hours, &QLineEdit::editingFinished, this, [this] { m_rules.recomputeTotal(); });
+    // Entering the hours box recomputes them from the times (a PM box ticked since).
+    connect(qApp, &QApplication::focusChanged, this, [this, hours](QWidget *, QWidget *now) {
+        if (now == hours && m_slips.isEditing())
+            m_rules.hoursFromTimes();
+    });
     m_timer = button(QStringLiteral("Start Timer"), "TimerBtn", when);
     connect(m_timer, &QPushButton::clicked, this, [this] { m_rules.timerButton(); });
     m_clockPicture = new QLabel(when);
@@ -277,6 +285,7 @@ TTimeslipform::TTimeslipform(ui::Dataset &slips, ui::Dataset &clients, ui::Datas
     layout->addLayout(buttons);
 
     connect(&slips, &ui::Dataset::stateChanged, this, &TTimeslipform::updateButtons);
+    m_homeClient = clients.bookmark();
     fillClients();
     openSlip(existing);
 }
@@ -346,6 +355,11 @@ void TTimeslipform::openSlip(bool existing)
 {
     m_timer->setText(QStringLiteral("Start Timer"));
     m_clockPicture->hide();
+    if (!existing && m_clients.bookmark() != m_homeClient) {
+        // "&New" starts again from the main window's client, whatever the box was set to.
+        m_clients.gotoBookmark(m_homeClient);
+        fillClients();
+    }
     // A slip locked by another user throws here, with the engine's message, to the caller.
     if (existing) {
         m_completed->setChecked(m_rules.openExisting());

@@ -77,6 +77,7 @@ private:
     QPushButton *m_new = nullptr;
     QPushButton *m_exit = nullptr;
     QList<ui::Dataset::Bookmark> m_clientRows;
+    ui::Dataset::Bookmark m_homeClient; // the main window's client when the window opened
     bool m_closing = false;
 };
 

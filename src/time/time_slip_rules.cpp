@@ -101,11 +101,18 @@ TimeSlipRules::TimeSlipRules(ui::Dataset &slips, ui::Dataset &clients,
             if (state == ui::Dataset::State::Edit || state == ui::Dataset::State::Insert)
                 resumeOnEditing();
         });
+    // The total follows the hours whichever way they change (typed, from the times, the timer),
+    // so a slip is never saved with hours and a total that does not match them.
+    m_hoursConnection = QObject::connect(&m_slips, &ui::Dataset::fieldChanged, [this](int field) {
+        if (field == m_slips.fieldIndex(kHours))
+            recomputeTotal();
+    });
 }
 
 TimeSlipRules::~TimeSlipRules()
 {
     QObject::disconnect(m_stateConnection);
+    QObject::disconnect(m_hoursConnection);
     m_slips.BeforePost = nullptr; // it refers to the counter table of this window
 }
 

@@ -95,14 +95,16 @@ public:
     void activityChanged();
     // "Rate So&urce" left: the flat amount when the source is flat and the total is 0 or blank.
     void applyFlatAmount();
-    // "Billin&g Rate" or "Total &Hours" left, and each tick: total = hours x rate unless flat.
+    // "Billin&g Rate" or "Total &Hours" left, and each change of the hours (typed, from the
+    // times, each tick): total = hours x rate unless flat.
     void recomputeTotal();
     // "Date St&arted" left: a blank date ended takes the date started.
     void dateStartedLeft();
     // A time box left with `typed` in it; stores the normalised time and recomputes the hours.
     // Shows the invalid-time message when there is no colon.
     NormalisedTime timeLeft(bool endTime, const QString &typed);
-    // Hours from the begin and end time when both are set and the end is later.
+    // Hours from the begin and end time when both are set and the end is later (the total
+    // follows). Run on leaving a time box and on entering "Total &Hours".
     void hoursFromTimes();
 
     bool timerOn() const { return m_timerOn; }
@@ -152,6 +154,7 @@ private:
     SlipMemory &m_memory;
     bool m_timerOn = false;
     QMetaObject::Connection m_stateConnection;
+    QMetaObject::Connection m_hoursConnection;
 };
 
 } // namespace timecap

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 
@@ -15,6 +16,8 @@
 #include "slip_data.h"
 #include "time/slip_commands.h"
 #include "time/time_slip_form.h"
+#include "ui/db_number_edit.h"
+#include "ui/db_radio_group.h"
 #include "ui/locate_dialog.h"
 #include "ui/scripted_messages.h"
 
@@ -190,6 +193,116 @@ private slots:
             ui::LocateSearchType::ExactMatch, false });
         QTest::mouseClick(dialog->nextButton(), Qt::LeftButton);
         QCOMPARE(list.value(QStringLiteral("SL_NUMBER")).toDouble(), 4.0);
+    }
+
+    // The rules read the rate source just chosen in the radio group, not the one before it.
+    void rateSourceClickedIsTheSourceTheRulesRead()
+    {
+        m_activities.findKey({ QStringLiteral("CONSULT") });
+        m_activities.setValue(QStringLiteral("FLATAMOUNT"), 250.0);
+        m_activities.post();
+        TTimeslipform form(m_slips, m_clients, m_activities, m_staff, m_projects, m_track,
+            m_messages, m_clock, m_memory, false);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto *group = child<ui::DbRadioGroup>(form, "SL_RATESRCGroup");
+        QTest::mouseClick(group->button(3), Qt::LeftButton); // "Flat"
+        QCOMPARE(m_slips.value(QStringLiteral("SL_RATESRC")).toInt(), 4);
+        QCOMPARE(m_slips.value(QStringLiteral("SL_TOTAL")).toDouble(), 250.0);
+        // Back to "Client": the flat amount is not put in again.
+        m_slips.setValue(QStringLiteral("SL_TOTAL"), 0.0);
+        QTest::mouseClick(group->button(0), Qt::LeftButton);
+        QCOMPARE(m_slips.value(QStringLiteral("SL_RATESRC")).toInt(), 1);
+        QCOMPARE(m_slips.value(QStringLiteral("SL_TOTAL")).toDouble(), 0.0);
+        QVERIFY(m_messages.shown().isEmpty());
+    }
+
+    // Hours from the times, a PM box ticked afterwards and the hours box entered; the total
+    // follows the hours each time, so a slip saved at once is priced.
+    void hoursFromTheTimesCarryTheTotal()
+    {
+        TTimeslipform form(m_slips, m_clients, m_activities, m_staff, m_projects, m_track,
+            m_messages, m_clock, m_memory, false);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        auto *begin = child<QLineEdit>(form, "SL_TIMEBEGEdit");
+        auto *end = child<QLineEdit>(form, "SL_TIMEENDEdit");
+        auto *hours = child<QLineEdit>(form, "SL_HOURSEdit");
+        auto *dateBeg = child<QLineEdit>(form, "SL_DATEBEGEdit");
+        const struct
+        {
+            const char *begin, *end;
+            bool tickEndPm;
+            double hours, total;
+        } cases[] = {
+            { "1:00", "3:30", false, 2.5, 300.0 }, // rate 120: the client's rate 2
+            { "9:00", "5:30", true, 8.5, 1020.0 }, // 5:30 AM is earlier; PM ticked afterwards
+        };
+        for (const auto &c : cases) {
+            for (auto [box, text] : { std::pair{ begin, c.begin }, { end, c.end } }) {
+                box->setFocus();
+                box->selectAll();
+                QTest::keyClicks(box, QLatin1String(text));
+            }
+            dateBeg->setFocus(); // leaving the end time runs the hours rule
+            if (c.tickEndPm) {
+                QCOMPARE(m_slips.value(QStringLiteral("SL_HOURS")).toDouble(), 2.5);
+                child<QCheckBox>(form, "SL_ENDISPMCheck")->click();
+                hours->setFocus(); // entering the hours box recomputes them
+            }
+            QCOMPARE(m_slips.value(QStringLiteral("SL_HOURS")).toDouble(), c.hours);
+            QCOMPARE(m_slips.value(QStringLiteral("SL_TOTAL")).toDouble(), c.total);
+        }
+        QTest::mouseClick(child<QPushButton>(form, "SaveBtn"), Qt::LeftButton);
+        QCOMPARE(m_slips.value(QStringLiteral("SL_HOURS")).toDouble(), 8.5);
+        QCOMPARE(m_slips.value(QStringLiteral("SL_TOTAL")).toDouble(), 1020.0);
+        QVERIFY(m_messages.shown().isEmpty());
+    }
+
+    // "&New" starts again from the main window's client after another was chosen in the box.
+    void newGoesBackToTheMainWindowsClient()
+    {
+        TTimeslipform form(m_slips, m_clients, m_activities, m_staff, m_projects, m_track,
+            m_messages, m_clock, m_memory, false);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto *clientBox = child<QComboBox>(form, "ClientCombo");
+        clientBox->setCurrentIndex(1);
+        emit clientBox->activated(1);
+        QTest::mouseClick(child<QPushButton>(form, "SaveBtn"), Qt::LeftButton);
+        QCOMPARE(m_slips.text(QStringLiteral("SL_CLIENT")), QStringLiteral("1002"));
+        QTest::mouseClick(child<QPushButton>(form, "NewBtn"), Qt::LeftButton);
+        QCOMPARE(clientBox->currentText(), QStringLiteral("Alder Partners"));
+        QCOMPARE(m_clients.text(QStringLiteral("NUMBER")), QStringLiteral("1001"));
+        QCOMPARE(child<QComboBox>(form, "SL_PROJECTCombo")->itemText(1), QStringLiteral("AUDIT26"));
+        QCOMPARE(m_slips.value(QStringLiteral("SL_RATE")).toDouble(), 120.0);
+        QTest::mouseClick(child<QPushButton>(form, "SaveBtn"), Qt::LeftButton);
+        QCOMPARE(m_slips.text(QStringLiteral("SL_CLIENT")), QStringLiteral("1001"));
+        QVERIFY(m_messages.shown().isEmpty());
+    }
+
+    // A letter typed into a number box is refused with a message, never dropped in silence.
+    void numberBoxRefusesALetterWithAMessage()
+    {
+        TTimeslipform form(m_slips, m_clients, m_activities, m_staff, m_projects, m_track,
+            m_messages, m_clock, m_memory, false);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        auto *hours = child<QLineEdit>(form, "SL_HOURSEdit");
+        hours->setFocus();
+        hours->selectAll();
+        QTest::keyClicks(hours, QStringLiteral("4o"));
+        QCOMPARE(m_messages.texts(), QStringList{ ui::DbNumberEdit::refusedText(QStringLiteral("4o")) });
+        QCOMPARE(hours->text(), QStringLiteral("4"));
+        m_messages.clear();
+        QTest::keyClicks(hours, QStringLiteral(".5x"));
+        QCOMPARE(m_messages.texts(), QStringList{ ui::DbNumberEdit::refusedText(QStringLiteral("4.5x")) });
+        child<QLineEdit>(form, "SL_DATEBEGEdit")->setFocus();
+        QCOMPARE(m_slips.value(QStringLiteral("SL_HOURS")).toDouble(), 4.5);
     }
 
 private:
