@@ -1,3 +1,5 @@
+#include <functional>
+
 #include "app/login/login_rules.h"
 #include "app/login/security_model.h"
 #include "data_dir.h"
@@ -362,6 +364,52 @@ TEST(Security, EditsPostOnRowChangeAndOkAndAreLostOnDiscard)
     }
     EXPECT_EQ(dir.rightsOf("DEF"), "9:Zz 1");
     EXPECT_EQ(messages.texts(), QStringList{ login::noRightsText() });
+}
+
+// Two administrators at once, each window on table handles of its own: the first change of a row
+// takes its lock, so the second administrator is refused that row instead of overwriting it,
+// and a row taken later is re-read first.
+TEST(Security, RowIsLockedFromTheFirstChangeSoTwoAdministratorsNeverOverwriteEachOther)
+{
+    DataDir dir;
+    dir.addStaff("000", "Administrator");
+    dir.addStaff("ABC");
+    ui::ScriptedMessages messages;
+    login::SecurityModel first(dir.path(), messages);
+    login::SecurityModel second(dir.path(), messages);
+    auto expectLocked = [](const std::function<void()> &change) {
+        try {
+            change();
+            ADD_FAILURE() << "a row held by the other administrator was changed";
+        } catch (const std::exception &e) {
+            EXPECT_EQ(std::string(e.what()).rfind("Record locked", 0), 0u) << e.what();
+        }
+    };
+
+    EXPECT_TRUE(first.setStaffLevel(1, 4)); // ABC
+    first.setStaffPassword(1, "SECRET");
+    expectLocked([&] { second.setStaffLevel(1, 2); });
+    expectLocked([&] { second.setStaffPassword(1, "MINE"); });
+    EXPECT_EQ(second.staffRows()[1].level, 9);
+    EXPECT_EQ(second.staffRows()[1].password, QString());
+    EXPECT_FALSE(second.pendingStaffRow());
+    EXPECT_TRUE(second.setMenuLevel(0, 5));
+    expectLocked([&] { first.setMenuLevel(0, 3); });
+    EXPECT_EQ(first.menuRows()[0].level, 1);
+
+    first.post();
+    EXPECT_EQ(dir.rightsOf("ABC"), "4:SECRET");
+    // The second administrator's row is read again as it is taken: the password stays.
+    EXPECT_TRUE(second.setStaffLevel(1, 2));
+    EXPECT_EQ(second.staffRows()[1].password, QStringLiteral("SECRET"));
+    second.discard(); // closed by the frame: the locks go with the changes
+    EXPECT_EQ(dir.rightsOf("ABC"), "4:SECRET");
+    EXPECT_TRUE(first.setMenuLevel(0, 3));
+    EXPECT_TRUE(first.setStaffLevel(1, 6));
+    first.post();
+    EXPECT_EQ(dir.rightsOf("ABC"), "6:SECRET");
+    EXPECT_EQ(first.menuRows()[0].level, 3);
+    EXPECT_TRUE(messages.shown().isEmpty());
 }
 
 } // namespace

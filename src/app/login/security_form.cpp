@@ -146,6 +146,12 @@ void TFrmSecurity::fillMenuGrid()
                 return;
             if (const auto level = parseLevel(text))
                 guarded([&] { m_model->setMenuLevel(std::size_t(r), *level); });
+            // A row held by another administrator keeps its stored level.
+            m_filling = true;
+            if (QComboBox *box = menuLevelBox(r))
+                box->setCurrentIndex(box->findText(
+                    QString::number(m_model->menuRows()[std::size_t(r)].level)));
+            m_filling = false;
         });
     }
     m_filling = false;
@@ -176,6 +182,9 @@ void TFrmSecurity::fillStaffGrid()
         StaffGrid->setCellWidget(r, 2, password);
         connect(password, &QLineEdit::textEdited, this, [this, r](const QString &text) {
             guarded([&] { m_model->setStaffPassword(std::size_t(r), text); });
+            const QString stored = m_model->staffRows()[std::size_t(r)].password;
+            if (QLineEdit *box = passwordBox(r); box && box->text() != stored)
+                box->setText(stored); // refused: the row is held by another administrator
             refreshStaffLevels();
         });
     }

@@ -1,6 +1,7 @@
 #include "app/login/security_model.h"
 
 #include <set>
+#include <stdexcept>
 
 #include "app/login/login_rules.h"
 #include "dbf/cursor.h"
@@ -35,7 +36,26 @@ SecurityModel::SecurityModel(const std::filesystem::path &dataDirectory, ui::Mes
     load();
 }
 
-SecurityModel::~SecurityModel() = default;
+SecurityModel::~SecurityModel()
+{
+    dropEdits();
+}
+
+void SecurityModel::dropEdits()
+{
+    for (auto *edit : { &m_menuEdit, &m_staffEdit }) {
+        if (*edit) {
+            try {
+                (*edit)->cancel();
+            } catch (...) {
+                // the lock goes with the cursor all the same
+            }
+            edit->reset();
+        }
+    }
+    m_pendingMenu.reset();
+    m_pendingStaff.reset();
+}
 
 void SecurityModel::bringInStep()
 {
@@ -101,15 +121,30 @@ void SecurityModel::load()
 
 void SecurityModel::beginMenuEdit(std::size_t row)
 {
-    if (m_pendingMenu && *m_pendingMenu != row)
-        postMenu();
+    if (m_pendingMenu && *m_pendingMenu == row)
+        return;
+    postMenu();
+    auto options = std::make_unique<dbf::Cursor>(*m_options);
+    if (!options->gotoRecNo(m_menu[row].recNo))
+        throw std::runtime_error("The option was deleted by another user.");
+    options->edit(); // the lock, held until the row is posted or dropped
+    m_menu[row].level = int(options->integer("MENU_ACCES"));
+    m_menuEdit = std::move(options);
     m_pendingMenu = row;
 }
 
 void SecurityModel::beginStaffEdit(std::size_t row)
 {
-    if (m_pendingStaff && *m_pendingStaff != row)
-        postStaff();
+    if (m_pendingStaff && *m_pendingStaff == row)
+        return;
+    postStaff();
+    auto rights = std::make_unique<dbf::Cursor>(*m_rights);
+    if (!rights->gotoRecNo(m_staff[row].recNo))
+        throw std::runtime_error("The staff member was deleted by another user.");
+    rights->edit();
+    m_staff[row].level = int(rights->integer("EMPLEVEL"));
+    m_staff[row].password = QString::fromLatin1(trimmed(rights->text("EMPPASS")));
+    m_staffEdit = std::move(rights);
     m_pendingStaff = row;
 }
 
@@ -143,15 +178,13 @@ void SecurityModel::postMenu()
 {
     if (!m_pendingMenu)
         return;
-    MenuRow &row = m_menu[*m_pendingMenu];
-    m_pendingMenu.reset();
-    dbf::Cursor options(*m_options);
-    if (!options.gotoRecNo(row.recNo))
-        return; // deleted by another program meanwhile
-    options.edit();
+    const MenuRow &row = m_menu[*m_pendingMenu];
+    dbf::Cursor &options = *m_menuEdit;
     options.setInteger("MENU_ACCES", row.level);
     options.post();
     options.flush();
+    m_menuEdit.reset();
+    m_pendingMenu.reset();
 }
 
 void SecurityModel::postStaff()
@@ -159,11 +192,7 @@ void SecurityModel::postStaff()
     if (!m_pendingStaff)
         return;
     StaffRow &row = m_staff[*m_pendingStaff];
-    m_pendingStaff.reset();
-    dbf::Cursor rights(*m_rights);
-    if (!rights.gotoRecNo(row.recNo))
-        return;
-    rights.edit();
+    dbf::Cursor &rights = *m_staffEdit;
     if (row.code == kAdministratorCode && row.level != kAdministratorLevel) {
         m_messages.warning(administratorLevelText());
         row.level = kAdministratorLevel;
@@ -172,10 +201,13 @@ void SecurityModel::postStaff()
     rights.setText("EMPPASS", row.password.toLatin1().toStdString());
     rights.post();
     rights.flush();
+    m_staffEdit.reset();
+    m_pendingStaff.reset();
 }
 
 void SecurityModel::discard()
 {
+    dropEdits();
     load();
 }
 

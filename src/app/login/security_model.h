@@ -12,8 +12,9 @@
 #include "dbf/field.h"
 
 namespace dbf {
+class Cursor;
 class Table;
-}
+} // namespace dbf
 namespace ui {
 class Messages;
 }
@@ -26,10 +27,16 @@ namespace login {
 // Opening brings TWEMPMS in step with TWEMPLOY: rows of staff members no longer in TWEMPLOY are
 // deleted, and every staff member without a row gets one at level 9 with a blank password.
 //
-// Editing works like a grid: a change opens the row's edit, and the row is posted when a change
-// is made on another row of the same page, or by post() (the OK button). discard() drops what
-// was not posted (the window closed by its frame). Before a TWEMPMS row is posted, the
-// administrator's level is set back to 9 with a warning when it was changed.
+// Editing works like a grid: the first change of a row puts its record into edit, which locks it
+// and re-reads it (the row takes what the file holds now, then the change), and the row is
+// posted when a change is made on another row of the same page, or by post() (the OK button).
+// A row another administrator is editing refuses the change with the engine's "Record locked"
+// error, the row unchanged. discard() drops what was not posted and lets the locks go (the
+// window closed by its frame). Before a TWEMPMS row is posted, the administrator's level is set
+// back to 9 with a warning when it was changed.
+//
+// Row lock, per page:  none --first change of a row (edit)--> held
+//                      held --post / discard / change of another row (post)--> none
 class SecurityModel
 {
 public:
@@ -59,7 +66,8 @@ public:
     const std::vector<std::string> &removedStaff() const { return m_removed; }
     const std::vector<std::string> &addedStaff() const { return m_added; }
 
-    // Level changes refuse (return false, nothing changed) a level outside 1 to 9.
+    // Level changes refuse (return false, nothing changed) a level outside 1 to 9. A row held by
+    // another program throws the engine's error, nothing changed.
     bool setMenuLevel(std::size_t row, int level);
     bool setStaffLevel(std::size_t row, int level);
     // The password is cut to 8 characters.
@@ -82,11 +90,16 @@ private:
     void load();
     void beginMenuEdit(std::size_t row);
     void beginStaffEdit(std::size_t row);
+    void dropEdits();
 
     ui::Messages &m_messages;
     std::unique_ptr<dbf::Table> m_employees;
     std::unique_ptr<dbf::Table> m_rights;
     std::unique_ptr<dbf::Table> m_options;
+    // The record of the pending row of each page, held in edit (declared after the tables, so
+    // destroyed before them).
+    std::unique_ptr<dbf::Cursor> m_menuEdit;
+    std::unique_ptr<dbf::Cursor> m_staffEdit;
     std::vector<MenuRow> m_menu;
     std::vector<StaffRow> m_staff;
     std::vector<std::string> m_removed;
