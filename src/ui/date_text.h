@@ -1,16 +1,24 @@
 #pragma once
 
 #include <QDate>
+#include <QLocale>
 #include <QString>
+
+#include "ui/user_locale.h"
 
 namespace ui {
 
-// Dates as the user types and reads them: month/day/year, shown as "MM/dd/yyyy".
+// Dates as the user types and reads them, in the order and with the separator of the short date
+// format of the user's regional settings (dateLocale()), always with two-digit day and month and
+// a four-digit year: "12/10/2026" under US settings, "10.12.2026" under German ones, "2026-12-10"
+// under Swedish ones. The year is written in full so that a shown date read back is the same
+// date whatever its century.
 //
-// Typed input accepts '/', '-' or '.' between the parts, one or two digits for month and day,
-// and a year of one, two or four digits; six or eight digits without separators read as MMDDYY
-// and MMDDYYYY. A year of one or two digits reads 50..99 as 1950..1999 and 00..49 as
-// 2000..2049. Blank text (only blanks) is a blank date.
+// Typed input takes the parts in that same order and accepts '/', '-' or '.' between them, one
+// or two digits for month and day, and a year of one, two or four digits; six or eight digits
+// without separators read in that order too (MMDDYY and MMDDYYYY for US settings). A year of
+// one or two digits reads 50..99 as 1950..1999 and 00..49 as 2000..2049. Blank text (only
+// blanks) is a blank date. Dates stored in tables never pass through here.
 class DateText
 {
 public:
@@ -21,8 +29,11 @@ public:
         QDate date; // valid only when status is Valid
     };
 
-    static QString format(const QDate &date); // a null date gives ""
-    static Parsed parse(const QString &text);
+    // A null date gives "".
+    static QString format(const QDate &date, const QLocale &locale = dateLocale());
+    static Parsed parse(const QString &text, const QLocale &locale = dateLocale());
+    // The pattern format() uses for `locale`, such as "MM/dd/yyyy".
+    static QString pattern(const QLocale &locale);
     // The four-digit year for a typed year of one or two digits (0..99).
     static int expandYear(int twoDigitYear);
 };

@@ -2,8 +2,10 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QStyle>
 
 #include "ui/action.h"
+#include "ui/field_format.h"
 
 namespace ui {
 
@@ -17,6 +19,8 @@ DbGrid::DbGrid(QWidget *parent)
     verticalHeader()->hide();
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     horizontalHeader()->setHighlightSections(false);
+    // The last column takes what is left, so no part of the grid stands empty.
+    horizontalHeader()->setStretchLastSection(true);
     connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
         if (!index.isValid())
             return;
@@ -30,11 +34,7 @@ void DbGrid::bind(Dataset *dataset, const QList<GridColumn> &columns)
     delete m_model;
     m_model = new DatasetTableModel(dataset, columns, this);
     setModel(m_model);
-    const int charWidth = fontMetrics().averageCharWidth();
-    for (int i = 0; i < columns.size(); ++i) {
-        const int title = fontMetrics().horizontalAdvance(columns[i].title) + 8;
-        setColumnWidth(i, std::max(columns[i].width * charWidth, title) + 12);
-    }
+    sizeColumns(dataset, columns);
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
         [this](const QModelIndex &current) {
             if (!m_following)
@@ -43,6 +43,26 @@ void DbGrid::bind(Dataset *dataset, const QList<GridColumn> &columns)
     connect(dataset, &Dataset::recordChanged, this, &DbGrid::showCurrent);
     connect(m_model, &QAbstractItemModel::modelReset, this, &DbGrid::showCurrent);
     showCurrent();
+}
+
+void DbGrid::sizeColumns(const Dataset *dataset, const QList<GridColumn> &columns)
+{
+    const QFontMetrics text = fontMetrics();
+    const QFontMetrics title = horizontalHeader()->fontMetrics();
+    // Room for the cell's and the header's margins and the header's sort arrow space.
+    const int margin = 2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, this) + 12;
+    for (int i = 0; i < columns.size(); ++i) {
+        const GridColumn &c = columns[i];
+        const int index = dataset && dataset->isOpen() ? dataset->fieldIndex(c.field) : -1;
+        int content = 0;
+        if (c.checkBox)
+            content = style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, this);
+        else if (index >= 0)
+            content = text.horizontalAdvance(widestDisplayText(dataset->field(index), c.format));
+        else
+            content = c.width * text.horizontalAdvance(u'X');
+        setColumnWidth(i, std::max(content, title.horizontalAdvance(c.title)) + margin);
+    }
 }
 
 void DbGrid::showCurrent()

@@ -16,7 +16,9 @@ class DbGrid : public QTableView
     Q_OBJECT
 public:
     explicit DbGrid(QWidget *parent = nullptr);
-    // Builds the model; column widths are in characters of the grid's font.
+    // Builds the model. Each column is as wide as the widest text its field can hold, in the
+    // grid's font (widestDisplayText), or as its title; a column whose field the dataset does
+    // not have yet is `width` capitals wide. The last column also takes what room is left.
     void bind(Dataset *dataset, const QList<GridColumn> &columns);
     DatasetTableModel *gridModel() const { return m_model; }
     // Selects the row of the dataset's current record.
@@ -33,6 +35,7 @@ protected:
 
 private:
     void rowChosen(const QModelIndex &current);
+    void sizeColumns(const Dataset *dataset, const QList<GridColumn> &columns);
 
     DatasetTableModel *m_model = nullptr;
     Messages *m_messages = nullptr;

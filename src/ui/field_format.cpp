@@ -1,5 +1,6 @@
 #include "ui/field_format.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QDate>
@@ -9,12 +10,20 @@
 
 namespace ui {
 
-QString formatMoney(double amount)
+QString formatMoney(double amount, const QLocale &locale)
 {
-    static const QLocale c(QLocale::English, QLocale::UnitedStates);
-    const double rounded = std::round(std::abs(amount) * 100.0) / 100.0;
-    const QString digits = c.toString(rounded, 'f', 2);
-    return (amount < 0 && rounded != 0.0 ? QStringLiteral("-$") : QStringLiteral("$")) + digits;
+    return formatMoney(platform::Cents::fromDouble(amount), locale);
+}
+
+QString formatMoney(platform::Cents amount, const QLocale &locale)
+{
+    // Whole cents keep the text exact: 0.005 shows as 0.01 and -0.004 as 0.00 without a sign.
+    // A negative amount is the locale's minus sign before the amount, as the C library's
+    // monetary formats write it ("-$1,234.50"), not the accounting brackets CLDR gives en_US.
+    const QString text = locale.toCurrencyString(
+        double(amount.isNegative() ? -amount.cents() : amount.cents()) / 100.0,
+        locale.currencySymbol(), 2);
+    return amount.isNegative() ? locale.negativeSign() + text : text;
 }
 
 QString displayText(const QVariant &value, const dbf::FieldDef &field, DisplayFormat format)
@@ -42,6 +51,29 @@ QString displayText(const QVariant &value, const dbf::FieldDef &field, DisplayFo
         break;
     }
     return value.toString();
+}
+
+QString widestDisplayText(const dbf::FieldDef &field, DisplayFormat format)
+{
+    switch (field.type) {
+    case dbf::FieldType::Numeric:
+    case dbf::FieldType::Float: {
+        // The largest value of the field's width: a sign, the integer digits, the point and the
+        // decimals share it.
+        const int decimals = field.decimals;
+        const int integerDigits = std::max(1, int(field.width) - 1 - (decimals > 0 ? decimals + 1 : 0));
+        const double largest = -(std::pow(10.0, integerDigits) - std::pow(10.0, -decimals));
+        return displayText(largest, field, format);
+    }
+    case dbf::FieldType::Date:
+        return displayText(QDate(2000, 12, 28), field, format);
+    case dbf::FieldType::Logical:
+        return QStringLiteral("F");
+    case dbf::FieldType::Character:
+    case dbf::FieldType::Memo:
+        break;
+    }
+    return QString(field.width, u'X');
 }
 
 bool isFlagSet(const QVariant &value)
