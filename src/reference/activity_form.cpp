@@ -14,7 +14,9 @@
 #include "ui/db_edit.h"
 #include "ui/db_number_edit.h"
 #include "ui/db_radio_group.h"
+#include "ui/field_binder.h"
 #include "ui/messages.h"
+#include "ui/mnemonics.h"
 #include "ui/pick_list_dialog.h"
 #include "ui/placement.h"
 #include "ui/tinput_dialog.h"
@@ -61,36 +63,25 @@ TActivityForm::TActivityForm(ui::Dataset &activities, const ui::Dataset &slips,
     m_placement->setEntry(QStringLiteral("ActivityForm"));
     m_placement->setIniFileName(QStringLiteral("TARNW.INI"));
 
-    auto report = [this](const QString &message) { m_messages.error(message); };
-
+    const ui::FieldBinder bind(activities, messages);
     auto *info = new QGroupBox(QStringLiteral("Act&ivity Information"), this);
     auto *infoLayout = new QGridLayout(info);
-    auto *code = new ui::DbEdit(info);
-    code->setObjectName(QStringLiteral("ACTIVITYEdit"));
-    code->bind(&activities, QStringLiteral("ACTIVITY"));
+    auto *code =
+        bind(new ui::DbEdit(info), QStringLiteral("ACTIVITYEdit"), QStringLiteral("ACTIVITY"));
     code->setReadOnly(true);
     code->setMaximumWidth(110);
-    auto *desc = new ui::DbEdit(info);
-    desc->setObjectName(QStringLiteral("DESCEdit"));
-    desc->bind(&activities, QStringLiteral("DESC"));
-    connect(desc->link(), &ui::FieldLink::failed, this, report);
-    auto *taxable = new ui::DbCheckBox(QStringLiteral("&Taxable"), info);
-    taxable->setObjectName(QStringLiteral("TAXABLECheck"));
-    taxable->bind(&activities, QStringLiteral("TAXABLE"));
-    connect(taxable->link(), &ui::FieldLink::failed, this, report);
+    auto *desc = bind(new ui::DbEdit(info), QStringLiteral("DESCEdit"), QStringLiteral("DESC"));
+    auto *taxable = bind(new ui::DbCheckBox(QStringLiteral("&Taxable"), info),
+        QStringLiteral("TAXABLECheck"), QStringLiteral("TAXABLE"));
     // Connected after the box's own handler, so the rule sees the flag just written.
     connect(taxable, &QCheckBox::clicked, this, &TActivityForm::TAXABLEClick);
-    auto *taxRate = new ui::DbNumberEdit(info);
-    taxRate->setObjectName(QStringLiteral("TAXRATEEdit"));
-    taxRate->bind(&activities, QStringLiteral("TAXRATE"));
+    auto *taxRate =
+        bind(new ui::DbNumberEdit(info), QStringLiteral("TAXRATEEdit"), QStringLiteral("TAXRATE"));
     taxRate->setMaximumWidth(80);
-    connect(taxRate->link(), &ui::FieldLink::failed, this, report);
     auto *type = new ui::DbRadioGroup(QStringLiteral("Type"), info);
-    type->setObjectName(QStringLiteral("ACTTYPEGroup"));
     type->addItem(QStringLiteral("Billing"), QStringLiteral("B"));
     type->addItem(QStringLiteral("Expense"), QStringLiteral("E"));
-    type->bind(&activities, QStringLiteral("ACTTYPE"));
-    connect(type->link(), &ui::FieldLink::failed, this, report);
+    bind(type, QStringLiteral("ACTTYPEGroup"), QStringLiteral("ACTTYPE"));
     m_search = button(QStringLiteral("S&earch"), "SearchBtn", info);
 
     infoLayout->addWidget(label(QStringLiteral("&Activity Code"), code, info), 0, 0);
@@ -114,24 +105,18 @@ TActivityForm::TActivityForm(ui::Dataset &activities, const ui::Dataset &slips,
     ratesLayout->addWidget(new QLabel(QStringLiteral("Billing Rate"), rates), 0, 1);
     ratesLayout->addWidget(new QLabel(QStringLiteral("Description"), rates), 0, 2);
     for (int i = 1; i <= 5; ++i) {
-        auto *rate = new ui::DbMoneyEdit(rates);
-        rate->setObjectName(QStringLiteral("ACTRATE%1Edit").arg(i));
-        rate->bind(&activities, QStringLiteral("ACTRATE%1").arg(i));
-        connect(rate->link(), &ui::FieldLink::failed, this, report);
-        auto *rateDesc = new ui::DbEdit(rates);
-        rateDesc->setObjectName(QStringLiteral("ACTRATED%1Edit").arg(i));
-        rateDesc->bind(&activities, QStringLiteral("ACTRATED%1").arg(i));
-        connect(rateDesc->link(), &ui::FieldLink::failed, this, report);
+        auto *rate = bind(new ui::DbMoneyEdit(rates), QStringLiteral("ACTRATE%1Edit").arg(i),
+            QStringLiteral("ACTRATE%1").arg(i));
+        auto *rateDesc = bind(new ui::DbEdit(rates), QStringLiteral("ACTRATED%1Edit").arg(i),
+            QStringLiteral("ACTRATED%1").arg(i));
         ratesLayout->addWidget(label(QStringLiteral("Rate &%1").arg(i), rate, rates), i, 0);
         ratesLayout->addWidget(rate, i, 1);
         ratesLayout->addWidget(rateDesc, i, 2);
         if (i == 1)
             m_firstRate = rate;
     }
-    auto *flat = new ui::DbMoneyEdit(rates);
-    flat->setObjectName(QStringLiteral("FLATAMOUNTEdit"));
-    flat->bind(&activities, QStringLiteral("FLATAMOUNT"));
-    connect(flat->link(), &ui::FieldLink::failed, this, report);
+    auto *flat = bind(
+        new ui::DbMoneyEdit(rates), QStringLiteral("FLATAMOUNTEdit"), QStringLiteral("FLATAMOUNT"));
     ratesLayout->addWidget(label(QStringLiteral("&Flat Amount"), flat, rates), 6, 0);
     ratesLayout->addWidget(flat, 6, 1);
     ratesLayout->setColumnStretch(2, 1);
@@ -174,6 +159,7 @@ TActivityForm::TActivityForm(ui::Dataset &activities, const ui::Dataset &slips,
     connect(m_close, &QPushButton::clicked, this, &QDialog::reject);
     connect(&m_activities, &ui::Dataset::stateChanged, this, &TActivityForm::updateButtons);
 
+    ui::settleMnemonics(this);
     m_rules.open();
     updateButtons();
     m_firstRate->setFocus();

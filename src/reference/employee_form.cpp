@@ -13,7 +13,9 @@
 #include "ui/dataset.h"
 #include "ui/db_edit.h"
 #include "ui/db_number_edit.h"
+#include "ui/field_binder.h"
 #include "ui/messages.h"
+#include "ui/mnemonics.h"
 #include "ui/pick_list_dialog.h"
 #include "ui/placement.h"
 #include "ui/tinput_dialog.h"
@@ -30,12 +32,9 @@ QPushButton *button(const QString &text, const char *name, QWidget *parent)
     return b;
 }
 
-ui::DbEdit *edit(ui::Dataset &staff, const QString &field, QWidget *parent)
+ui::DbEdit *edit(const ui::FieldBinder &bind, const QString &field, QWidget *parent)
 {
-    auto *e = new ui::DbEdit(parent);
-    e->setObjectName(field + QStringLiteral("Edit"));
-    e->bind(&staff, field);
-    return e;
+    return bind(new ui::DbEdit(parent), field + QStringLiteral("Edit"), field);
 }
 
 } // namespace
@@ -52,13 +51,14 @@ TEmployeeform::TEmployeeform(ui::Dataset &staff, ui::Messages &messages, QWidget
     m_placement->setEntry(QStringLiteral("EmployeeForm"));
     m_placement->setIniFileName(QStringLiteral("TARNW.INI"));
 
+    const ui::FieldBinder bind(staff, messages);
     auto *info = new QGroupBox(QStringLiteral("S&taff Information"), this);
     auto *infoLayout = new QGridLayout(info);
-    auto *code = edit(staff, QStringLiteral("EMPNUMBER"), info);
+    auto *code = edit(bind, QStringLiteral("EMPNUMBER"), info);
     code->setReadOnly(true);
     code->setMaximumWidth(60);
-    auto *name = edit(staff, QStringLiteral("EMPNAME"), info);
-    auto *ssn = edit(staff, QStringLiteral("SSN"), info);
+    auto *name = edit(bind, QStringLiteral("EMPNAME"), info);
+    auto *ssn = edit(bind, QStringLiteral("SSN"), info);
     auto *ssnLabel = new QLabel(QStringLiteral("S&ocial Security #"), info);
     ssnLabel->setBuddy(ssn);
     m_search = button(QStringLiteral("S&earch"), "SearchBtn", info);
@@ -76,14 +76,13 @@ TEmployeeform::TEmployeeform(ui::Dataset &staff, ui::Messages &messages, QWidget
     ratesLayout->addWidget(new QLabel(QStringLiteral("Billing Rate"), rates), 0, 1);
     ratesLayout->addWidget(new QLabel(QStringLiteral("Description"), rates), 0, 2);
     for (int i = 1; i <= 5; ++i) {
-        auto *rate = new ui::DbMoneyEdit(rates);
         const QString rateField = QStringLiteral("EMPRATE%1").arg(i);
-        rate->setObjectName(rateField + QStringLiteral("Edit"));
-        rate->bind(&staff, rateField);
+        auto *rate =
+            bind(new ui::DbMoneyEdit(rates), rateField + QStringLiteral("Edit"), rateField);
         // The fifth description field is spelled EMTRATE5D in the table.
         const QString descField =
             i == 5 ? QStringLiteral("EMTRATE5D") : QStringLiteral("EMPRATE%1D").arg(i);
-        auto *desc = edit(staff, descField, rates);
+        auto *desc = edit(bind, descField, rates);
         auto *label = new QLabel(QStringLiteral("Rate &%1").arg(i), rates);
         label->setBuddy(rate);
         ratesLayout->addWidget(label, i, 0);
@@ -127,6 +126,7 @@ TEmployeeform::TEmployeeform(ui::Dataset &staff, ui::Messages &messages, QWidget
     connect(m_close, &QPushButton::clicked, this, &QDialog::reject);
     connect(&m_staff, &ui::Dataset::stateChanged, this, &TEmployeeform::updateButtons);
 
+    ui::settleMnemonics(this);
     m_rules.open();
     updateButtons();
     m_firstRate->setFocus();

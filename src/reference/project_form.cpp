@@ -15,7 +15,9 @@
 #include "ui/db_edit.h"
 #include "ui/db_lookup_combo.h"
 #include "ui/db_number_edit.h"
+#include "ui/field_binder.h"
 #include "ui/messages.h"
+#include "ui/mnemonics.h"
 #include "ui/pick_list_dialog.h"
 #include "ui/placement.h"
 #include "ui/tinput_dialog.h"
@@ -85,28 +87,21 @@ TProjectForm::TProjectForm(ui::Dataset &projects, const ui::Dataset &clients,
     m_listing->cancelRange();
     m_listing->setTag(QStringLiteral("PJ_CLIENT"));
 
-    auto report = [this](const QString &message) { m_messages.error(message); };
+    const ui::FieldBinder bind(projects, messages);
     auto edit = [&](const char *field, QWidget *box) {
-        auto *e = new ui::DbEdit(box);
-        e->setObjectName(QLatin1String(field) + QStringLiteral("Edit"));
-        e->bind(&projects, QLatin1String(field));
-        connect(e->link(), &ui::FieldLink::failed, this, report);
-        return e;
+        return bind(new ui::DbEdit(box), QLatin1String(field) + QStringLiteral("Edit"),
+            QLatin1String(field));
     };
     auto number = [&](const char *field, QWidget *box, bool money) {
-        auto *e = money ? new ui::DbMoneyEdit(box) : new ui::DbNumberEdit(box);
-        e->setObjectName(QLatin1String(field) + QStringLiteral("Edit"));
-        e->bind(&projects, QLatin1String(field));
+        auto *e = bind(money ? new ui::DbMoneyEdit(box) : new ui::DbNumberEdit(box),
+            QLatin1String(field) + QStringLiteral("Edit"), QLatin1String(field));
         e->setMaximumWidth(110);
-        connect(e->link(), &ui::FieldLink::failed, this, report);
         return e;
     };
     auto date = [&](const char *field, QWidget *box) {
-        auto *e = new ui::DbDateEdit(box);
-        e->setObjectName(QLatin1String(field) + QStringLiteral("Edit"));
-        e->bind(&projects, QLatin1String(field));
+        auto *e = bind(new ui::DbDateEdit(box), QLatin1String(field) + QStringLiteral("Edit"),
+            QLatin1String(field));
         e->setMaximumWidth(110);
-        connect(e->link(), &ui::FieldLink::failed, this, report);
         return e;
     };
 
@@ -115,16 +110,14 @@ TProjectForm::TProjectForm(ui::Dataset &projects, const ui::Dataset &clients,
     auto *code = edit("PJ_CODE", info);
     code->setReadOnly(true);
     code->setMaximumWidth(110);
-    m_client = new ui::DbLookupCombo(info);
-    m_client->setObjectName(QStringLiteral("PJ_CLIENTCombo"));
-    m_client->bind(&projects, QStringLiteral("PJ_CLIENT"));
+    m_client = bind(
+        new ui::DbLookupCombo(info), QStringLiteral("PJ_CLIENTCombo"), QStringLiteral("PJ_CLIENT"));
     m_client->setUpperCase(true);
     m_client->setLookup(m_clientList, QStringLiteral("NUMBER"),
         { { QStringLiteral("NUMBER"), QStringLiteral("Number"), 6 },
             { QStringLiteral("NAME"), QStringLiteral("Name"), 30 } },
         QStringLiteral("Clients"));
     m_client->setMinimumWidth(110);
-    connect(m_client->link(), &ui::FieldLink::failed, this, report);
     m_clientName = new QLabel(info);
     m_clientName->setObjectName(QStringLiteral("ClientNameLabel"));
     m_clientName->setMinimumWidth(220);
@@ -205,6 +198,7 @@ TProjectForm::TProjectForm(ui::Dataset &projects, const ui::Dataset &clients,
     });
     connect(&m_projects, &ui::Dataset::recordChanged, this, &TProjectForm::showClientName);
 
+    ui::settleMnemonics(this);
     updateButtons();
     showClientName();
     m_desc->setFocus();

@@ -20,7 +20,9 @@
 #include "ui/db_edit.h"
 #include "ui/db_memo.h"
 #include "ui/db_number_edit.h"
+#include "ui/field_binder.h"
 #include "ui/messages.h"
+#include "ui/mnemonics.h"
 #include "ui/placement.h"
 
 namespace reference {
@@ -36,12 +38,10 @@ QPushButton *button(const QString &text, const char *name, QWidget *parent)
 }
 
 // Adds a labelled text box bound to `field` to a form layout.
-ui::DbEdit *addEdit(QFormLayout *form, ui::Dataset &setup, const QString &label,
+ui::DbEdit *addEdit(QFormLayout *form, const ui::FieldBinder &bind, const QString &label,
     const QString &field, QWidget *parent)
 {
-    auto *e = new ui::DbEdit(parent);
-    e->setObjectName(field + QStringLiteral("Edit"));
-    e->bind(&setup, field);
+    auto *e = bind(new ui::DbEdit(parent), field + QStringLiteral("Edit"), field);
     auto *l = new QLabel(label, parent);
     l->setBuddy(e);
     form->addRow(l, e);
@@ -49,12 +49,10 @@ ui::DbEdit *addEdit(QFormLayout *form, ui::Dataset &setup, const QString &label,
 }
 
 ui::DbCheckBox *check(
-    ui::Dataset &setup, const QString &text, const QString &field, QWidget *parent)
+    const ui::FieldBinder &bind, const QString &text, const QString &field, QWidget *parent)
 {
-    auto *c = new ui::DbCheckBox(text, parent);
-    c->setObjectName(field + QStringLiteral("Check"));
-    c->bind(&setup, field, QStringLiteral("Y"), QStringLiteral("N"));
-    return c;
+    return bind(new ui::DbCheckBox(text, parent), field + QStringLiteral("Check"), field,
+        QStringLiteral("Y"), QStringLiteral("N"));
 }
 
 } // namespace
@@ -73,31 +71,31 @@ TSetupForm::TSetupForm(ui::Dataset &setup, ui::Messages &messages, QWidget *pare
     m_placement->setIniFileName(QStringLiteral("TARNW.INI"));
     m_pages->setObjectName(QStringLiteral("PageControl"));
 
+    const ui::FieldBinder bind(setup, messages);
     // Page "Company".
     auto *company = new QWidget(m_pages);
     company->setObjectName(QStringLiteral("CompanyPage"));
     auto *companyGroup = new QGroupBox(QStringLiteral("C&ompany Settings"), company);
     auto *companyForm = new QFormLayout(companyGroup);
     m_companyName = addEdit(
-        companyForm, setup, QStringLiteral("&Name"), QStringLiteral("COMPNAME"), companyGroup);
+        companyForm, bind, QStringLiteral("&Name"), QStringLiteral("COMPNAME"), companyGroup);
     addEdit(
-        companyForm, setup, QStringLiteral("A&ddress 1"), QStringLiteral("COMPADD1"), companyGroup);
-    addEdit(companyForm, setup, QStringLiteral("Add&ress &2"), QStringLiteral("COMPADD2"),
-        companyGroup);
-    addEdit(companyForm, setup, QStringLiteral("Ci&ty"), QStringLiteral("COMPCITY"), companyGroup);
-    addEdit(companyForm, setup, QStringLiteral("Stat&e"), QStringLiteral("COMPST"), companyGroup);
-    addEdit(companyForm, setup, QStringLiteral("&Zip"), QStringLiteral("COMPZIP"), companyGroup);
-    addEdit(companyForm, setup, QStringLiteral("&Phone"), QStringLiteral("COMPPH"), companyGroup);
-    addEdit(companyForm, setup, QStringLiteral("&Fax"), QStringLiteral("COMPFAX"), companyGroup);
+        companyForm, bind, QStringLiteral("A&ddress 1"), QStringLiteral("COMPADD1"), companyGroup);
+    addEdit(
+        companyForm, bind, QStringLiteral("Add&ress &2"), QStringLiteral("COMPADD2"), companyGroup);
+    addEdit(companyForm, bind, QStringLiteral("Ci&ty"), QStringLiteral("COMPCITY"), companyGroup);
+    addEdit(companyForm, bind, QStringLiteral("Stat&e"), QStringLiteral("COMPST"), companyGroup);
+    addEdit(companyForm, bind, QStringLiteral("&Zip"), QStringLiteral("COMPZIP"), companyGroup);
+    addEdit(companyForm, bind, QStringLiteral("&Phone"), QStringLiteral("COMPPH"), companyGroup);
+    addEdit(companyForm, bind, QStringLiteral("&Fax"), QStringLiteral("COMPFAX"), companyGroup);
     auto *userGroup = new QGroupBox(QStringLiteral("&User Defined Field Descriptions"), company);
     auto *userForm = new QFormLayout(userGroup);
     for (int i = 1; i <= 5; ++i)
-        addEdit(userForm, setup, QStringLiteral("Field &%1").arg(i),
+        addEdit(userForm, bind, QStringLiteral("Field &%1").arg(i),
             QStringLiteral("USERFIELD%1").arg(i), userGroup);
     auto *taxForm = new QFormLayout;
-    auto *tax = new ui::DbNumberEdit(company);
-    tax->setObjectName(QStringLiteral("DEFTAXRATEEdit"));
-    tax->bind(&setup, QStringLiteral("DEFTAXRATE"));
+    auto *tax = bind(new ui::DbNumberEdit(company), QStringLiteral("DEFTAXRATEEdit"),
+        QStringLiteral("DEFTAXRATE"));
     auto *taxLabel = new QLabel(QStringLiteral("Default Ta&x Rate %"), company);
     taxLabel->setBuddy(tax);
     taxForm->addRow(taxLabel, tax);
@@ -114,56 +112,52 @@ TSetupForm::TSetupForm(ui::Dataset &setup, ui::Messages &messages, QWidget *pare
     auto *statement = new QGroupBox(QStringLiteral(" Billing &Statement "), layoutPage);
     auto *statementLayout = new QVBoxLayout(statement);
     statementLayout->addWidget(check(
-        setup, QStringLiteral("Print Invoice &Graphic"), QStringLiteral("PRINTGRAPH"), statement));
-    statementLayout->addWidget(check(setup, QStringLiteral("Shade Header && &Total Boxes"),
+        bind, QStringLiteral("Print Invoice &Graphic"), QStringLiteral("PRINTGRAPH"), statement));
+    statementLayout->addWidget(check(bind, QStringLiteral("Shade Header && &Total Boxes"),
         QStringLiteral("PRINTSHADE"), statement));
     statementLayout->addWidget(check(
-        setup, QStringLiteral("Pri&nt Company Heading"), QStringLiteral("PRINTHEAD"), statement));
+        bind, QStringLiteral("Pri&nt Company Heading"), QStringLiteral("PRINTHEAD"), statement));
     statementLayout->addWidget(check(
-        setup, QStringLiteral("Print Borders && &Boxes"), QStringLiteral("PRINTBOX"), statement));
+        bind, QStringLiteral("Print Borders && &Boxes"), QStringLiteral("PRINTBOX"), statement));
     statementLayout->addWidget(check(
-        setup, QStringLiteral("Print Billing N&umber"), QStringLiteral("PRINTDESC"), statement));
+        bind, QStringLiteral("Print Billing N&umber"), QStringLiteral("PRINTDESC"), statement));
 
-    auto *memo = new ui::DbMemo(layoutPage);
-    memo->setObjectName(QStringLiteral("INVMESS1Memo"));
-    memo->bind(&setup, QStringLiteral("INVMESS1"));
+    auto *memo = bind(
+        new ui::DbMemo(layoutPage), QStringLiteral("INVMESS1Memo"), QStringLiteral("INVMESS1"));
     auto *memoLabel = new QLabel(QStringLiteral("&Billing Statement M&essage"), layoutPage);
     memoLabel->setBuddy(memo);
 
     auto *detail = new QGroupBox(QStringLiteral(" Billing Statement Detai&l "), layoutPage);
     auto *detailLayout = new QVBoxLayout(detail);
     auto *sort = new ui::DbComboBox(ui::DbComboBox::Kind::DropDownList, detail);
-    sort->setObjectName(QStringLiteral("INVSORTCombo"));
     for (const QString &order : SetupRules::sortOrders())
         sort->addValue(order);
-    sort->bind(&setup, QStringLiteral("INVSORT"));
+    bind(sort, QStringLiteral("INVSORTCombo"), QStringLiteral("INVSORT"));
     auto *sortLabel = new QLabel(QStringLiteral("Detail Line Sort Or&der:"), detail);
     sortLabel->setBuddy(sort);
     detailLayout->addWidget(sortLabel);
     detailLayout->addWidget(sort);
     m_subProj =
-        check(setup, QStringLiteral("Subtotal &Projects"), QStringLiteral("SUBPROJ"), detail);
+        check(bind, QStringLiteral("Subtotal &Projects"), QStringLiteral("SUBPROJ"), detail);
     m_subAct =
-        check(setup, QStringLiteral("Subtotal &Activities"), QStringLiteral("SUBACT"), detail);
+        check(bind, QStringLiteral("Subtotal &Activities"), QStringLiteral("SUBACT"), detail);
     detailLayout->addWidget(m_subProj);
     detailLayout->addWidget(m_subAct);
     detailLayout->addWidget(
-        check(setup, QStringLiteral("Print Billing &Rate"), QStringLiteral("PRINTRATE"), detail));
+        check(bind, QStringLiteral("Print Billing &Rate"), QStringLiteral("PRINTRATE"), detail));
     detailLayout->addWidget(
-        check(setup, QStringLiteral("Print Billing H&ours"), QStringLiteral("PRINTHOURS"), detail));
+        check(bind, QStringLiteral("Print Billing H&ours"), QStringLiteral("PRINTHOURS"), detail));
     detailLayout->addWidget(check(
-        setup, QStringLiteral("Print Pre&vious Balance"), QStringLiteral("PRINTPREVB"), detail));
+        bind, QStringLiteral("Print Pre&vious Balance"), QStringLiteral("PRINTPREVB"), detail));
     detailLayout->addStretch();
 
     auto *bottom = new QFormLayout;
-    auto *startTotal = new ui::DbNumberEdit(layoutPage);
-    startTotal->setObjectName(QStringLiteral("STARTTOTALEdit"));
-    startTotal->bind(&setup, QStringLiteral("STARTTOTAL"));
+    auto *startTotal = bind(new ui::DbNumberEdit(layoutPage), QStringLiteral("STARTTOTALEdit"),
+        QStringLiteral("STARTTOTAL"));
     bottom->addRow(
         new QLabel(QStringLiteral("Start of Total Section (inches):"), layoutPage), startTotal);
-    auto *terms = new ui::DbEdit(layoutPage);
-    terms->setObjectName(QStringLiteral("PTERMSEdit"));
-    terms->bind(&setup, QStringLiteral("PTERMS"));
+    auto *terms =
+        bind(new ui::DbEdit(layoutPage), QStringLiteral("PTERMSEdit"), QStringLiteral("PTERMS"));
     auto *termsLabel = new QLabel(QStringLiteral("Print Ter&ms:"), layoutPage);
     termsLabel->setBuddy(terms);
     bottom->addRow(termsLabel, terms);
@@ -215,6 +209,7 @@ TSetupForm::TSetupForm(ui::Dataset &setup, ui::Messages &messages, QWidget *pare
     } catch (const std::exception &e) {
         m_messages.error(QString::fromLocal8Bit(e.what()));
     }
+    ui::settleMnemonics(this);
     updateSubtotalBoxes();
     m_companyName->setFocus();
 }

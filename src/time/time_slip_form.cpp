@@ -27,7 +27,9 @@
 #include "ui/db_memo.h"
 #include "ui/db_number_edit.h"
 #include "ui/db_radio_group.h"
+#include "ui/field_binder.h"
 #include "ui/messages.h"
+#include "ui/mnemonics.h"
 #include "ui/placement.h"
 
 namespace timecap {
@@ -90,7 +92,7 @@ TTimeslipform::TTimeslipform(ui::Dataset &slips, ui::Dataset &clients, ui::Datas
     m_ticker->setInterval(kTickMs);
     connect(m_ticker, &QTimer::timeout, this, [this] { m_rules.tick(); });
     m_rules.onTimerDisplay = [this](bool on) { timerDisplay(on); };
-    auto report = [&messages](const QString &message) { messages.error(message); };
+    const ui::FieldBinder bind(slips, messages);
 
     // Who and what.
     auto *slip = new QGroupBox(this);
@@ -100,14 +102,12 @@ TTimeslipform::TTimeslipform(ui::Dataset &slips, ui::Dataset &clients, ui::Datas
     m_client->setMinimumWidth(220);
     connect(m_client, &QComboBox::activated, this, &TTimeslipform::clientChosen);
     auto *activity = new DropHookBox<ui::DbLookupCombo>(slip);
-    activity->setObjectName(QStringLiteral("SL_ACTCombo"));
     activity->setUpperCase(true);
-    activity->bind(&slips, QStringLiteral("SL_ACT"));
+    bind(activity, QStringLiteral("SL_ACTCombo"), QStringLiteral("SL_ACT"));
     activity->setLookup(&activities, QStringLiteral("ACTIVITY"),
         { { QStringLiteral("ACTIVITY"), QStringLiteral("Activity"), 10 },
             { QStringLiteral("DESC"), QStringLiteral("Description"), 30 } },
         QStringLiteral("Activity Listing"));
-    connect(activity->link(), &ui::FieldLink::failed, this, report);
     activity->afterDrop = [this] { m_rules.activityChanged(); };
     connect(activity->lineEdit(), &QLineEdit::editingFinished, this,
         [this] { m_rules.activityChanged(); });
@@ -115,19 +115,16 @@ TTimeslipform::TTimeslipform(ui::Dataset &slips, ui::Dataset &clients, ui::Datas
     m_activity = activity;
     auto *project = new DropHookBox<ui::DbComboBox>(ui::DbComboBox::Kind::DropDownList, slip);
     project->beforeDrop = [this] { fillProjects(); };
-    project->setObjectName(QStringLiteral("SL_PROJECTCombo"));
-    project->bind(&slips, QStringLiteral("SL_PROJECT"));
+    bind(project, QStringLiteral("SL_PROJECTCombo"), QStringLiteral("SL_PROJECT"));
     project->setMinimumWidth(120);
     m_project = project;
     auto *employ = new ui::DbLookupCombo(slip);
-    employ->setObjectName(QStringLiteral("SL_EMPLOYCombo"));
     employ->setUpperCase(true);
-    employ->bind(&slips, QStringLiteral("SL_EMPLOY"));
+    bind(employ, QStringLiteral("SL_EMPLOYCombo"), QStringLiteral("SL_EMPLOY"));
     employ->setLookup(&staff, QStringLiteral("EMPNUMBER"),
         { { QStringLiteral("EMPNUMBER"), QStringLiteral("Staff"), 4 },
             { QStringLiteral("EMPNAME"), QStringLiteral("Name"), 30 } },
         QStringLiteral("Staff Listing"));
-    connect(employ->link(), &ui::FieldLink::failed, this, report);
     employ->setMaximumWidth(80);
     grid->addWidget(new QLabel(QStringLiteral("Client:"), slip), 0, 0);
     grid->addWidget(m_client, 0, 1, 1, 3);
@@ -140,13 +137,11 @@ TTimeslipform::TTimeslipform(ui::Dataset &slips, ui::Dataset &clients, ui::Datas
 
     // Price.
     auto *source = new ui::DbRadioGroup(QStringLiteral("Rate So&urce"), this);
-    source->setObjectName(QStringLiteral("SL_RATESRCGroup"));
     source->addItem(QStringLiteral("Client"), 1);
     source->addItem(QStringLiteral("Employee"), 2);
     source->addItem(QStringLiteral("Activity"), 3);
     source->addItem(QStringLiteral("Flat"), 4);
-    source->bind(&slips, QStringLiteral("SL_RATESRC"));
-    connect(source->link(), &ui::FieldLink::failed, this, report);
+    bind(source, QStringLiteral("SL_RATESRCGroup"), QStringLiteral("SL_RATESRC"));
     // On the button group, connected after the radio group's own handler: the rules then read
     // the source just chosen, not the one before (a button's own clicked comes first).
     connect(source->button(0)->group(), &QButtonGroup::idClicked, this, [this] {
@@ -156,21 +151,17 @@ TTimeslipform::TTimeslipform(ui::Dataset &slips, ui::Dataset &clients, ui::Datas
     auto *price = new QGroupBox(this);
     auto *priceGrid = new QGridLayout(price);
     auto *rate = new ui::DbMoneyEdit(price);
-    rate->setObjectName(QStringLiteral("SL_RATEEdit"));
-    rate->bind(&slips, QStringLiteral("SL_RATE"));
-    connect(rate->link(), &ui::FieldLink::failed, this, report);
+    bind(rate, QStringLiteral("SL_RATEEdit"), QStringLiteral("SL_RATE"));
     connect(rate, &QLineEdit::editingFinished, this, [this] { m_rules.recomputeTotal(); });
     m_rateList = new QToolButton(price);
     m_rateList->setObjectName(QStringLiteral("RateListButton"));
     m_rateList->setArrowType(Qt::DownArrow);
     connect(m_rateList, &QToolButton::clicked, this, &TTimeslipform::showRateMenu);
     auto *total = new ui::DbMoneyEdit(price);
-    total->setObjectName(QStringLiteral("SL_TOTALEdit"));
-    total->bind(&slips, QStringLiteral("SL_TOTAL"));
-    connect(total->link(), &ui::FieldLink::failed, this, report);
+    bind(total, QStringLiteral("SL_TOTALEdit"), QStringLiteral("SL_TOTAL"));
     auto *taxable = new ui::DbCheckBox(QStringLiteral("Ta&xable"), price);
-    taxable->setObjectName(QStringLiteral("SL_TAXABLECheck"));
-    taxable->bind(&slips, QStringLiteral("SL_TAXABLE"), QStringLiteral("Y"), QStringLiteral("N"));
+    bind(taxable, QStringLiteral("SL_TAXABLECheck"), QStringLiteral("SL_TAXABLE"), QStringLiteral("Y"),
+        QStringLiteral("N"));
     m_completed = new QCheckBox(QStringLiteral("Co&mpleted"), price);
     m_completed->setObjectName(QStringLiteral("CompletedCheck"));
     connect(m_completed, &QCheckBox::clicked, this,
@@ -193,34 +184,26 @@ TTimeslipform::TTimeslipform(ui::Dataset &slips, ui::Dataset &clients, ui::Datas
     auto *when = new QGroupBox(this);
     auto *whenGrid = new QGridLayout(when);
     auto *timeBeg = new ui::DbEdit(when);
-    timeBeg->setObjectName(QStringLiteral("SL_TIMEBEGEdit"));
-    timeBeg->bind(&slips, QStringLiteral("SL_TIMEBEG"), 5);
+    bind(timeBeg, QStringLiteral("SL_TIMEBEGEdit"), QStringLiteral("SL_TIMEBEG"), 5);
     connect(timeBeg, &QLineEdit::editingFinished, this, [this] { timeLeft(false); });
     m_timeBeg = timeBeg;
     auto *begPm = new ui::DbCheckBox(QStringLiteral("PM"), when);
-    begPm->setObjectName(QStringLiteral("SL_BEGISPMCheck"));
-    begPm->bind(&slips, QStringLiteral("SL_BEGISPM"), QStringLiteral("Y"), QStringLiteral("N"));
+    bind(begPm, QStringLiteral("SL_BEGISPMCheck"), QStringLiteral("SL_BEGISPM"), QStringLiteral("Y"),
+        QStringLiteral("N"));
     auto *dateBeg = new ui::DbDateEdit(when);
-    dateBeg->setObjectName(QStringLiteral("SL_DATEBEGEdit"));
-    dateBeg->bind(&slips, QStringLiteral("SL_DATEBEG"));
-    connect(dateBeg->link(), &ui::FieldLink::failed, this, report);
+    bind(dateBeg, QStringLiteral("SL_DATEBEGEdit"), QStringLiteral("SL_DATEBEG"));
     connect(dateBeg, &QLineEdit::editingFinished, this, [this] { m_rules.dateStartedLeft(); });
     auto *dateEnd = new ui::DbDateEdit(when);
-    dateEnd->setObjectName(QStringLiteral("SL_DATEENDEdit"));
-    dateEnd->bind(&slips, QStringLiteral("SL_DATEEND"));
-    connect(dateEnd->link(), &ui::FieldLink::failed, this, report);
+    bind(dateEnd, QStringLiteral("SL_DATEENDEdit"), QStringLiteral("SL_DATEEND"));
     auto *timeEnd = new ui::DbEdit(when);
-    timeEnd->setObjectName(QStringLiteral("SL_TIMEENDEdit"));
-    timeEnd->bind(&slips, QStringLiteral("SL_TIMEEND"), 5);
+    bind(timeEnd, QStringLiteral("SL_TIMEENDEdit"), QStringLiteral("SL_TIMEEND"), 5);
     connect(timeEnd, &QLineEdit::editingFinished, this, [this] { timeLeft(true); });
     m_timeEnd = timeEnd;
     auto *endPm = new ui::DbCheckBox(QStringLiteral("PM"), when);
-    endPm->setObjectName(QStringLiteral("SL_ENDISPMCheck"));
-    endPm->bind(&slips, QStringLiteral("SL_ENDISPM"), QStringLiteral("Y"), QStringLiteral("N"));
+    bind(endPm, QStringLiteral("SL_ENDISPMCheck"), QStringLiteral("SL_ENDISPM"), QStringLiteral("Y"),
+        QStringLiteral("N"));
     auto *hours = new ui::DbNumberEdit(when);
-    hours->setObjectName(QStringLiteral("SL_HOURSEdit"));
-    hours->bind(&slips, QStringLiteral("SL_HOURS"));
-    connect(hours->link(), &ui::FieldLink::failed, this, report);
+    bind(hours, QStringLiteral("SL_HOURSEdit"), QStringLiteral("SL_HOURS"));
     connect(hours, &QLineEdit::editingFinished, this, [this] { m_rules.recomputeTotal(); });
     // Entering the hours box recomputes them from the times (a PM box ticked since).
     connect(qApp, &QApplication::focusChanged, this, [this, hours](QWidget *, QWidget *now) {
@@ -252,11 +235,9 @@ TTimeslipform::TTimeslipform(ui::Dataset &slips, ui::Dataset &clients, ui::Datas
     whenGrid->addLayout(timerRow, 2, 3, 1, 2);
 
     auto *descCln = new ui::DbMemo(this);
-    descCln->setObjectName(QStringLiteral("SL_DESCCLNMemo"));
-    descCln->bind(&slips, QStringLiteral("SL_DESCCLN"));
+    bind(descCln, QStringLiteral("SL_DESCCLNMemo"), QStringLiteral("SL_DESCCLN"));
     auto *descInt = new ui::DbMemo(this);
-    descInt->setObjectName(QStringLiteral("SL_DESCINTMemo"));
-    descInt->bind(&slips, QStringLiteral("SL_DESCINT"));
+    bind(descInt, QStringLiteral("SL_DESCINTMemo"), QStringLiteral("SL_DESCINT"));
     for (auto *memo : { descCln, descInt })
         memo->setMinimumHeight(60);
 
@@ -284,6 +265,7 @@ TTimeslipform::TTimeslipform(ui::Dataset &slips, ui::Dataset &clients, ui::Datas
     layout->addWidget(descInt);
     layout->addLayout(buttons);
 
+    ui::settleMnemonics(this);
     connect(&slips, &ui::Dataset::stateChanged, this, &TTimeslipform::updateButtons);
     m_homeClient = clients.bookmark();
     fillClients();
