@@ -11,6 +11,7 @@ packages=(
     libsqlite3-dev sqlite3
     fonts-liberation2 fontconfig
     xvfb xauth x11-apps imagemagick
+    openbox
     cups cups-client cups-bsd cups-filters
     poppler-utils
     libdbd-xbase-perl gdal-bin python3-dbf
