@@ -1,9 +1,12 @@
 #include "app/client_rules.h"
 
 #include <QDate>
+#include <QTimer>
 
 #include "app/main_data.h"
+#include "platform/clock.h"
 #include "ui/action.h"
+#include "ui/counter_taker.h"
 #include "ui/messages.h"
 
 namespace app {
@@ -48,9 +51,16 @@ public:
 
 } // namespace
 
-ClientRules::ClientRules(MainData &data, ui::Messages &messages)
+QDate todayOf(const platform::Clock &clock)
+{
+    const std::chrono::year_month_day day = clock.today();
+    return QDate(int(day.year()), int(unsigned(day.month())), int(unsigned(day.day())));
+}
+
+ClientRules::ClientRules(MainData &data, ui::Messages &messages, const platform::Clock &clock)
     : m_data(data)
     , m_messages(messages)
+    , m_clock(clock)
 {
 }
 
@@ -134,7 +144,7 @@ bool ClientRules::add(const QString &number)
         clients.setValue(QStringLiteral("B_RATESRC"), 1);
         clients.setValue(QStringLiteral("CYCLE"), 1);
         clients.setValue(QStringLiteral("ACTIVE"), QStringLiteral("Y"));
-        clients.setValue(QStringLiteral("SETUPDATE"), QDate::currentDate());
+        clients.setValue(QStringLiteral("SETUPDATE"), todayOf(m_clock));
         clients.setValue(QStringLiteral("NUMBER"), number.trimmed());
         if (refresh)
             refresh();
@@ -143,6 +153,24 @@ bool ClientRules::add(const QString &number)
             clients.setValue(QString::fromLatin1(kParts[i].field), parts[i]);
         clients.setValue(QStringLiteral("TERMS"), defaultTerms());
     });
+}
+
+bool ClientRules::addClient(
+    const std::function<std::optional<QString>(const QString &proposal)> &ask)
+{
+    QString proposal = proposedNumber();
+    for (;;) {
+        const std::optional<QString> typed = ask(proposal);
+        if (!typed || typed->trimmed().isEmpty())
+            return false;
+        QString problem;
+        if (!ui::runAction(m_messages, [&] { problem = numberProblem(*typed); }))
+            return false;
+        if (problem.isEmpty())
+            return add(*typed);
+        m_messages.warning(problem);
+        proposal = *typed;
+    }
 }
 
 bool ClientRules::edit()
@@ -171,13 +199,22 @@ void ClientRules::afterPost()
     m_data.clients().setAutoEdit(true);
     if (!wasNew)
         return;
-    ui::Dataset &track = m_data.dataset(MainData::TrackTable);
-    if (!track.isOpen() || track.isEmpty())
+    // The counter record is shared with the slip and invoice numbers of every copy, so taking
+    // it may wait or fail; neither belongs inside the post's signal.
+    m_counterDue = m_postingNumber.toDouble() + 1;
+    QTimer::singleShot(0, &m_queue, [this] { settleCounter(); });
+}
+
+void ClientRules::settleCounter()
+{
+    if (!m_counterDue)
         return;
-    track.first();
-    track.edit();
-    track.setValue(QStringLiteral("NEXTCLIENT"), m_postingNumber.toDouble() + 1);
-    track.post();
+    const double next = *m_counterDue;
+    m_counterDue.reset();
+    ui::Dataset &track = m_data.dataset(MainData::TrackTable);
+    if (!track.isOpen())
+        return;
+    ui::runAction(m_messages, [&] { ui::setCounter(track, QStringLiteral("NEXTCLIENT"), next); });
 }
 
 bool ClientRules::navigatorPost()
@@ -188,7 +225,9 @@ bool ClientRules::navigatorPost()
     auto &parts = m_data.state().lastPostedClientParts;
     for (std::size_t i = 0; i < std::size(kParts); ++i)
         parts[i] = clients.text(QString::fromLatin1(kParts[i].field)).left(kParts[i].length);
-    return ui::runAction(m_messages, [&] { clients.post(); });
+    const bool posted = ui::runAction(m_messages, [&] { clients.post(); });
+    settleCounter();
+    return posted;
 }
 
 void ClientRules::navigatorCancel()

@@ -1,10 +1,16 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
+#include <QDate>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
+namespace platform {
+class Clock;
+}
 namespace ui {
 class Messages;
 }
@@ -13,6 +19,9 @@ namespace app {
 
 class MainData;
 
+// Today's date of `clock` as a QDate.
+QDate todayOf(const platform::Clock &clock);
+
 // The rules of the client records on the main window, without widgets:
 //
 //   proposal      NEXTCLIENT of the track record as a whole number ("" when empty)
@@ -20,7 +29,10 @@ class MainData;
 //                 inserts the client with its defaults and the last-posted client parts
 //   before post   a new client's number is checked again (it may have been retyped); the
 //                 adding flag is cleared and automatic edit switched on
-//   after post    a newly added client moves NEXTCLIENT to its number plus 1
+//   after post    a newly added client moves NEXTCLIENT to its number plus 1: not inside the
+//                 post's signal but once the post has returned (settleCounter(), called by
+//                 the code that posted, else from the event loop), through the counter
+//                 taker's lock, re-read and retry
 //   navigator     Post first keeps the city, state, postal code and the first eight characters
 //                 of phone, fax and beeper for the next new client; Cancel clears the flag
 //   delete        asks, removes the client's slips, statements and projects (payments stay),
@@ -31,7 +43,8 @@ class MainData;
 class ClientRules
 {
 public:
-    ClientRules(MainData &data, ui::Messages &messages);
+    // `clock` gives a new client's SETUPDATE; it must outlive the rules.
+    ClientRules(MainData &data, ui::Messages &messages, const platform::Clock &clock);
 
     static const QString &defaultTerms();
     static QString deleteQuestion(const QString &name);
@@ -47,8 +60,18 @@ public:
     // Checks the number (showing the refusal) and inserts the new client; false when refused
     // or the engine failed (the message shown, nothing written).
     bool add(const QString &number);
+    // Add Client through the number dialog: `ask` shows it with a proposal and returns the number
+    // typed, or nothing when cancelled. An empty number ends the add as a cancel does; a refused
+    // one (not digits, or on file) shows its message and the dialog comes back with what was
+    // typed, until a number is accepted or the dialog cancelled. True when the new client is
+    // being inserted; false leaves every record as it was, none of them in edit.
+    bool addClient(const std::function<std::optional<QString>(const QString &proposal)> &ask);
     bool edit();
     bool navigatorPost();
+    // Moves NEXTCLIENT for the client added by the last post, if that has not been done yet.
+    // Callers that post ClientTable call it after the post; a counter that stays locked shows
+    // the engine's message (the client is on file either way).
+    void settleCounter();
     void navigatorCancel();
     // Asks and deletes; returns whether the client was deleted.
     bool deleteClient();
@@ -72,8 +95,11 @@ private:
 
     MainData &m_data;
     ui::Messages &m_messages;
+    const platform::Clock &m_clock;
     QString m_postingNumber;
     bool m_postingNew = false;
+    std::optional<double> m_counterDue; // NEXTCLIENT still to be written
+    QObject m_queue; // context of the queued settleCounter; its end drops the call
 };
 
 } // namespace app

@@ -94,13 +94,29 @@ ui::DbEdit *edit(ui::Dataset &ds, const char *field, const char *name)
 
 TMainForm::TMainForm(platform::IniFile &settings, ui::Messages &messages,
     std::function<bool(MainData &)> login, QWidget *parent)
+    : TMainForm(settings, messages, nullptr, std::make_unique<platform::SystemClock>(),
+        std::move(login), parent)
+{
+}
+
+TMainForm::TMainForm(platform::IniFile &settings, ui::Messages &messages,
+    const platform::Clock &clock, std::function<bool(MainData &)> login, QWidget *parent)
+    : TMainForm(settings, messages, &clock, nullptr, std::move(login), parent)
+{
+}
+
+TMainForm::TMainForm(platform::IniFile &settings, ui::Messages &messages,
+    const platform::Clock *clock, std::unique_ptr<platform::Clock> ownClock,
+    std::function<bool(MainData &)> login, QWidget *parent)
     : QMainWindow(parent)
     , m_settings(settings)
     , m_messages(messages)
+    , m_ownClock(std::move(ownClock))
+    , m_clock(clock ? *clock : *m_ownClock)
     , m_login(std::move(login))
     , m_refresh(m_data)
     , m_commands(m_data, messages)
-    , m_clientRules(m_data, messages)
+    , m_clientRules(m_data, messages, m_clock)
     , m_slipCommands(m_data.clients(), m_data.dataset(MainData::SlipTable), messages)
 {
     setObjectName(QStringLiteral("MainForm"));
@@ -170,10 +186,11 @@ void TMainForm::FormCreate()
         for (int i = 0; i < 5; ++i)
             m_userFieldLabels[i]->setText((*captions)[std::size_t(i)]);
     m_pages->setCurrentIndex(0);
-    const QString today = QDate::currentDate().toString(QStringLiteral("MM/dd/yyyy"));
+    const QDate todayDate = todayOf(m_clock);
+    const QString today = todayDate.toString(QStringLiteral("MM/dd/yyyy"));
     m_data.state().slipDateBegin = today;
     m_data.state().slipDateEnd = today;
-    m_slipMemory.dateStarted = QDate::currentDate();
+    m_slipMemory.dateStarted = todayDate;
     m_slipMemory.dateEnded = m_slipMemory.dateStarted;
 
     ui::Dataset &clients = m_data.clients();
@@ -192,7 +209,10 @@ void TMainForm::FormCreate()
         if (s == ui::Dataset::State::Browse && !m_data.clients().isEmpty())
             m_data.clients().setAutoEdit(true);
     });
-    m_commands.afterGuardPost = [this] { m_refresh.run(); };
+    m_commands.afterGuardPost = [this] {
+        m_clientRules.settleCounter();
+        m_refresh.run();
+    };
     m_clientRules.refresh = [this] { m_refresh.run(); };
     m_clientRules.attach();
     if (m_data.isOpen(MainData::SlipTable) && m_data.isOpen(MainData::TrackTable))
@@ -211,13 +231,16 @@ void TMainForm::FormCreate()
 void TMainForm::connectClientCommands()
 {
     m_commands.setHandler(Command::AddClient, [this] {
-        NewClientNumberDialog dialog(m_clientRules.proposedNumber(), this);
-        if (dialog.exec() != QDialog::Accepted)
+        const bool adding = m_clientRules.addClient([this](const QString &proposal) {
+            NewClientNumberDialog dialog(proposal, this);
+            return dialog.exec() == QDialog::Accepted ? std::optional(dialog.number())
+                                                      : std::nullopt;
+        });
+        if (!adding)
             return;
         m_pages->setCurrentIndex(0);
         if (auto *name = findChild<QWidget *>(QStringLiteral("NameEdit")))
             name->setFocus();
-        m_clientRules.add(dialog.number());
     });
     m_commands.setHandler(Command::EditClient, [this] { m_clientRules.edit(); });
     m_commands.setHandler(Command::DeleteClient, [this] { m_clientRules.deleteClient(); });
@@ -257,7 +280,6 @@ void TMainForm::connectSlipCommands()
 // window's slip (when editing) and client; the shared cursors stay where they are.
 void TMainForm::openSlipWindow(bool existing)
 {
-    static const platform::SystemClock clock;
     if (m_slipMemory.staff.isEmpty())
         m_slipMemory.staff = m_data.state().loginName; // the first slip is the user's own
     const std::filesystem::path &dir = m_data.state().dataDirectory;
@@ -274,7 +296,7 @@ void TMainForm::openSlipWindow(bool existing)
     clients.gotoBookmark(m_data.clients().bookmark());
     timecap::TTimeslipform form(slips, clients, m_data.dataset(MainData::ActivityTable1),
         m_data.dataset(MainData::EMPLOYEETABLE), m_data.dataset(MainData::ProjectTable),
-        m_data.dataset(MainData::TrackTable), m_messages, clock, m_slipMemory, existing, this);
+        m_data.dataset(MainData::TrackTable), m_messages, m_clock, m_slipMemory, existing, this);
     form.exec();
 }
 
@@ -377,9 +399,8 @@ void TMainForm::buildMenus()
             this);
     });
     m_commands.setHandler(Command::Projects, [this] {
-        static const platform::SystemClock clock;
         reference::openProjects(m_data.dataset(MainData::ProjectTable), m_data.clients(),
-            m_data.dataset(MainData::SlipTable), m_messages, clock, this, [this] {
+            m_data.dataset(MainData::SlipTable), m_messages, m_clock, this, [this] {
                 ui::runAction(m_messages, [this] {
                     m_data.clients().gotoBookmark(m_data.state().rememberedClient);
                     m_refresh.run();
@@ -839,6 +860,7 @@ void TMainForm::showEvent(QShowEvent *event)
         QMetaObject::invokeMethod(qApp, &QApplication::quit, Qt::QueuedConnection);
         return;
     }
+    ui::runAction(m_messages, [this] { Startup::rereadStaffCursors(m_data); });
     m_placement->restorePlacement();
 }
 
@@ -849,7 +871,9 @@ void TMainForm::closeEvent(QCloseEvent *event)
         return;
     }
     Shutdown shutdown(m_data, m_messages);
-    if (!shutdown.saveQuestion()) {
+    const bool closing = shutdown.saveQuestion();
+    m_clientRules.settleCounter();
+    if (!closing) {
         event->ignore();
         return;
     }

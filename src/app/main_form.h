@@ -19,8 +19,9 @@ class QLabel;
 class QTabWidget;
 
 namespace platform {
+class Clock;
 class IniFile;
-}
+} // namespace platform
 namespace ui {
 class DbGrid;
 class DbNavigator;
@@ -43,6 +44,10 @@ public:
     // when the user cancels (the program then ends without writing anything).
     TMainForm(platform::IniFile &settings, ui::Messages &messages,
         std::function<bool(MainData &)> login, QWidget *parent = nullptr);
+    // The same on `clock`, which gives every date and time the window and the windows it opens
+    // use (the first constructor uses the machine's clock). `clock` must outlive the window.
+    TMainForm(platform::IniFile &settings, ui::Messages &messages, const platform::Clock &clock,
+        std::function<bool(MainData &)> login, QWidget *parent = nullptr);
     ~TMainForm() override;
 
     bool startupAborted() const { return m_aborted; }
@@ -59,6 +64,9 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    TMainForm(platform::IniFile &settings, ui::Messages &messages, const platform::Clock *clock,
+        std::unique_ptr<platform::Clock> ownClock, std::function<bool(MainData &)> login,
+        QWidget *parent);
     void FormCreate();
     void buildMenus();
     void buildToolbar();
@@ -78,6 +86,8 @@ private:
 
     platform::IniFile &m_settings;
     ui::Messages &m_messages;
+    std::unique_ptr<platform::Clock> m_ownClock; // when no clock was given
+    const platform::Clock &m_clock;
     std::function<bool(MainData &)> m_login;
     MainData m_data;
     ClientRefresh m_refresh;

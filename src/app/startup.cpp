@@ -90,4 +90,17 @@ void Startup::repairSlipTag()
     m_report.slipDateTagRepaired = true;
 }
 
+void Startup::rereadStaffCursors(MainData &data)
+{
+    for (const MainData::Cursor cursor : { MainData::EMPLOYEETABLE, MainData::EmpMiscTable }) {
+        ui::Dataset &staff = data.dataset(cursor);
+        if (!staff.isOpen() || staff.isEditing())
+            continue;
+        if (staff.bookmark().isValid())
+            staff.refresh();
+        else
+            staff.first();
+    }
+}
+
 } // namespace app

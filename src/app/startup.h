@@ -49,6 +49,11 @@ public:
     Outcome openTables();
     void repairSlipTag();
 
+    // After the login step: the first start adds the administrator "000" to TWEMPLOY and TWEMPMS
+    // through table handles of its own, so the main window's cursors on those tables (opened on
+    // the empty tables) are read again, and one that stood on no record goes to its first.
+    static void rereadStaffCursors(MainData &data);
+
     const store::StartupReport &report() const { return m_report; }
     bool slipTagRepaired() const { return m_slipTagRepaired; }
 

@@ -1,9 +1,15 @@
+#include <optional>
+#include <vector>
+
+#include <QApplication>
+
 #include "app/client_refresh.h"
 #include "app/client_rules.h"
 #include "app/main_commands.h"
 #include "app/main_data.h"
 #include "app/startup.h"
 #include "data_dir.h"
+#include "platform/clock.h"
 #include "ui/scripted_messages.h"
 #include <gtest/gtest.h>
 
@@ -64,7 +70,10 @@ protected:
         startOn(m_dir, m_data, m_messages);
         m_rules.refresh = [this] { m_refresh.run(); };
         m_rules.attach();
-        m_commands.afterGuardPost = [this] { m_refresh.run(); };
+        m_commands.afterGuardPost = [this] {
+            m_rules.settleCounter();
+            m_refresh.run();
+        };
         m_commands.setHandler(Command::AddClient, [this] { m_handled << QStringLiteral("add"); });
         m_commands.setHandler(Command::EditClient, [this] { m_handled << QStringLiteral("edit"); });
         m_commands.setHandler(
@@ -90,7 +99,8 @@ protected:
     MainData m_data;
     ui::ScriptedMessages m_messages;
     app::ClientRefresh m_refresh{ m_data };
-    ClientRules m_rules{ m_data, m_messages };
+    platform::ManualClock m_clock{ std::chrono::year{ 2026 } / 3 / 15 };
+    ClientRules m_rules{ m_data, m_messages, m_clock };
     app::MainCommands m_commands{ m_data, m_messages };
     QStringList m_handled;
 };
@@ -150,7 +160,8 @@ TEST_F(Clients, NewClientStartsWithItsDefaults)
     EXPECT_EQ(field("CYCLE"), QStringLiteral("1"));
     EXPECT_EQ(field("ACTIVE"), QStringLiteral("Y"));
     EXPECT_EQ(field("TERMS"), QStringLiteral("Due on Receipt"));
-    EXPECT_EQ(m_data.clients().value(QStringLiteral("SETUPDATE")).toDate(), QDate::currentDate());
+    // Today as the program's clock tells it.
+    EXPECT_EQ(m_data.clients().value(QStringLiteral("SETUPDATE")).toDate(), QDate(2026, 3, 15));
     for (const char *empty : { "NAME", "SCITY", "SSTATE", "SZIP", "PHONE", "FAX", "BEEPER" })
         EXPECT_EQ(field(empty), QString()) << empty;
     m_rules.navigatorCancel();
@@ -378,6 +389,78 @@ TEST_F(WithClients, PendingEditGuardSavingARefusedNewClientRefusesTheOption)
     EXPECT_EQ(countRows(m_dir, "TWCLIENT", "NUMBER", "1001"), 1);
     EXPECT_EQ(nextClient(), 1001);
     m_rules.navigatorCancel();
+}
+
+// Add Client through the number dialog: a refused number brings the dialog back with what was
+// typed; an empty number or a cancel ends the add with no record in edit, the current client
+// untouched.
+TEST_F(WithClients, RefusedNumberBringsTheDialogBackAndNeverLeavesAnotherClientInEdit)
+{
+    struct Case
+    {
+        const char *what;
+        std::vector<std::optional<QString>> answers;
+        QStringList proposals; // what the dialog showed each time
+        QStringList messages;
+        bool adding;
+    };
+    const QString dup = ClientRules::duplicateText(QStringLiteral("1001"));
+    const Case cases[] = {
+        { "taken, then a free number", { QStringLiteral("1001"), QStringLiteral("1003") },
+            { QStringLiteral("1001"), QStringLiteral("1001") }, { dup }, true },
+        { "taken, then cancelled", { QStringLiteral("1001"), std::nullopt },
+            { QStringLiteral("1001"), QStringLiteral("1001") }, { dup }, false },
+        { "empty", { QString() }, { QStringLiteral("1001") }, {}, false },
+        { "not digits, then empty", { QStringLiteral("12a"), QStringLiteral("  ") },
+            { QStringLiteral("1001"), QStringLiteral("12a") },
+            { ClientRules::notDigitsText(QStringLiteral("12a")) }, false },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        m_messages.clear();
+        const QString current = m_data.currentClientNumber();
+        QStringList proposals;
+        std::size_t asked = 0;
+        const bool adding = m_rules.addClient([&](const QString &proposal) {
+            proposals << proposal;
+            return asked < c.answers.size() ? c.answers[asked++] : std::nullopt;
+        });
+        EXPECT_EQ(adding, c.adding);
+        EXPECT_EQ(asked, c.answers.size());
+        EXPECT_EQ(proposals, c.proposals);
+        EXPECT_EQ(m_messages.texts(), c.messages);
+        EXPECT_EQ(m_data.state().addingClient, c.adding);
+        if (c.adding) {
+            EXPECT_EQ(m_data.clients().state(), ui::Dataset::State::Insert);
+            EXPECT_EQ(field("NUMBER"), QStringLiteral("1003"));
+            m_rules.navigatorCancel();
+        } else {
+            EXPECT_FALSE(m_data.clients().isEditing());
+            EXPECT_EQ(m_data.currentClientNumber(), current);
+        }
+        EXPECT_EQ(clientCount(), 2);
+    }
+}
+
+// A post started elsewhere than the navigator (moving off the record, for one) moves the
+// counter once the post has returned, from the event loop.
+TEST_F(Clients, CounterOfAClientPostedElsewhereMovesOnceThePostHasReturned)
+{
+    static int argc = 1;
+    static char name[] = "client_rules_test";
+    static char *argv[] = { name, nullptr };
+    if (!QCoreApplication::instance())
+        new QApplication(argc, argv); // kept: later tests of this program may use it
+    ASSERT_TRUE(m_rules.add(QStringLiteral("1500")));
+    m_data.clients().setValue(QStringLiteral("NAME"), QStringLiteral("Posted Elsewhere"));
+    m_data.clients().post();
+    EXPECT_EQ(countRows(m_dir, "TWCLIENT", "NUMBER", "1500"), 1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(nextClient(), 1501);
+    // Settling again (the navigator's own call after its post) changes nothing.
+    m_rules.settleCounter();
+    EXPECT_EQ(nextClient(), 1501);
+    EXPECT_TRUE(m_messages.shown().isEmpty());
 }
 
 } // namespace

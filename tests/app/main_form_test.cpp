@@ -4,7 +4,9 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include "app/login/login_rules.h"
 #include "app/main_form.h"
+#include "platform/clock.h"
 #include "data_dir.h"
 #include "platform/ini_file.h"
 #include "ui/scripted_messages.h"
@@ -136,6 +138,40 @@ TEST_F(MainFormTest, AnotherProgramHoldingATableEndsTheStartWithoutWritingSettin
     EXPECT_EQ(other.keys("Settings").size(), 0u);
     EXPECT_EQ(other.keys("Screens").size(), 0u);
     EXPECT_FALSE(std::filesystem::exists(m_config.path() / "TARNW.INI"));
+}
+
+// The very first start adds the administrator through table handles of its own; the main
+// window's staff cursors, opened on the empty tables, then stand on that record (the Staff
+// window shows it), and the program's dates come from the clock the window was given.
+TEST_F(MainFormTest, FirstStartLeavesTheStaffCursorsOnTheAdministratorAndDatesFromTheClock)
+{
+    const platform::ManualClock clock(std::chrono::year{ 2027 } / 2 / 3);
+    login::LoginResult result = login::LoginResult::Cancelled;
+    auto form = std::make_unique<app::TMainForm>(m_ini, m_messages, clock,
+        [this, &result](app::MainData &data) {
+            login::LoginRules rules(data.state().dataDirectory);
+            const login::LoginOutcome out = login::runLogin(rules, m_messages,
+                data.state().loginName, [](login::LoginRules &, const QString &) {
+                    ADD_FAILURE() << "a login dialog on the first start";
+                    return std::optional<login::LoggedIn>();
+                });
+            result = out.result;
+            data.state().accessLevel = out.accessLevel;
+            return true;
+        });
+    form->show();
+    EXPECT_EQ(result, login::LoginResult::FirstStart);
+    for (const auto &[cursor, field] : { std::pair{ app::MainData::EMPLOYEETABLE, "EMPNUMBER" },
+             std::pair{ app::MainData::EmpMiscTable, "EMPMSNUM" } }) {
+        ui::Dataset &staff = form->data().dataset(cursor);
+        EXPECT_EQ(staff.text(QLatin1String(field)), QStringLiteral("000")) << field;
+        EXPECT_FALSE(staff.isEditing()) << field;
+    }
+    EXPECT_EQ(form->data().dataset(app::MainData::EMPLOYEETABLE).text(QStringLiteral("EMPNAME")),
+        QStringLiteral("Administrator"));
+    EXPECT_EQ(form->data().state().slipDateBegin, QStringLiteral("02/03/2027"));
+    EXPECT_EQ(form->data().state().slipDateEnd, QStringLiteral("02/03/2027"));
+    form->close();
 }
 
 } // namespace
