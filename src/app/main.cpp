@@ -4,6 +4,7 @@
 #include <QSplashScreen>
 #include <QTimer>
 
+#include "app/application_title.h"
 #include "app/login/login_dialog.h"
 #include "app/login/login_rules.h"
 #include "app/main_form.h"
@@ -64,8 +65,7 @@ int main(int argc, char **argv)
     QApplication::setOverrideCursor(Qt::WaitCursor);
     splash.show();
     QApplication::processEvents();
-    QApplication::setApplicationName(QStringLiteral("Tarnwick"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Tarnwick"));
+    app::setApplicationTitle();
 
     platform::IniFile settings(platform::IniFile::userSettingsPath("TARNW.INI"));
     ui::DesktopMessages messages;

@@ -31,6 +31,7 @@
 
 #include "app/client_dialogs.h"
 #include "app/help_file.h"
+#include "app/quick_start.h"
 #include "app/login/security_form.h"
 #include "app/shutdown.h"
 #include "app/startup.h"
@@ -43,6 +44,7 @@
 #include "time/slip_numbering.h"
 #include "time/time_slip_form.h"
 #include "ui/action.h"
+#include "ui/date_text.h"
 #include "ui/db_check_box.h"
 #include "ui/db_combo_box.h"
 #include "ui/db_date_edit.h"
@@ -53,8 +55,10 @@
 #include "ui/db_number_edit.h"
 #include "ui/db_radio_group.h"
 #include "ui/engine_cursor.h"
+#include "ui/field_binder.h"
 #include "ui/locate_dialog.h"
 #include "ui/messages.h"
+#include "ui/mnemonics.h"
 #include "ui/placement.h"
 
 namespace app {
@@ -82,12 +86,9 @@ QLabel *caption(const QString &text, QWidget *buddy)
     return label;
 }
 
-ui::DbEdit *edit(ui::Dataset &ds, const char *field, const char *name)
+ui::DbEdit *edit(const ui::FieldBinder &bind, const char *field, const char *name)
 {
-    auto *e = new ui::DbEdit;
-    e->setObjectName(QString::fromLatin1(name));
-    e->bind(&ds, QString::fromLatin1(field));
-    return e;
+    return bind(new ui::DbEdit, QString::fromLatin1(name), QString::fromLatin1(field));
 }
 
 } // namespace
@@ -123,9 +124,9 @@ TMainForm::TMainForm(platform::IniFile &settings, ui::Messages &messages,
     setWindowTitle(QStringLiteral("Tarnwick"));
     setWindowFlags(Qt::Window | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
         | Qt::WindowCloseButtonHint | Qt::WindowTitleHint);
-    openDocument = [](const QString &path) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-    };
+    // Shown in the program's own viewer: a desktop without a program for the document would
+    // otherwise show nothing at all.
+    openDocument = [this](const QString &path) { showQuickStart(path, m_messages, this); };
     m_placement = new ui::TPlacement(this);
     m_placement->setIniFileName(QString::fromStdString(m_settings.path().string()));
     m_placement->setEntry(QStringLiteral("MainForm32"));
@@ -142,7 +143,6 @@ TMainForm::~TMainForm()
 
 void TMainForm::FormCreate()
 {
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); // AM/PM markers
     m_data.state().reindexRequested = false;
     Startup startup(m_data, m_messages);
     const Startup::Outcome outcome = startup.run(
@@ -175,8 +175,9 @@ void TMainForm::FormCreate()
     m_pages->addTab(buildNotesTab(), QStringLiteral("Notes"));
     layout->addWidget(m_pages, 1);
     setCentralWidget(central);
+    ui::settleMnemonics(this);
 
-    if (outcome == Startup::Outcome::Busy) {
+    if (outcome != Startup::Outcome::Started) {
         abortStart();
         return;
     }
@@ -187,7 +188,7 @@ void TMainForm::FormCreate()
             m_userFieldLabels[i]->setText((*captions)[std::size_t(i)]);
     m_pages->setCurrentIndex(0);
     const QDate todayDate = todayOf(m_clock);
-    const QString today = todayDate.toString(QStringLiteral("MM/dd/yyyy"));
+    const QString today = ui::DateText::format(todayDate);
     m_data.state().slipDateBegin = today;
     m_data.state().slipDateEnd = today;
     m_slipMemory.dateStarted = todayDate;
@@ -532,7 +533,7 @@ void TMainForm::buildToolbar()
 
 QWidget *TMainForm::buildMainTab()
 {
-    ui::Dataset &c = m_data.clients();
+    const ui::FieldBinder c(m_data.clients(), m_messages);
     auto *page = new QWidget;
     auto *layout = new QVBoxLayout(page);
     auto *top = new QHBoxLayout;
@@ -599,7 +600,7 @@ QWidget *TMainForm::buildMainTab()
 
 QWidget *TMainForm::buildRatesTab()
 {
-    ui::Dataset &c = m_data.clients();
+    const ui::FieldBinder bind(m_data.clients(), m_messages);
     auto *page = new QWidget;
     auto *layout = new QHBoxLayout(page);
     auto *rates = new QGroupBox(QStringLiteral("Client Billing Rates:"));
@@ -607,21 +608,18 @@ QWidget *TMainForm::buildRatesTab()
     g->addWidget(new QLabel(QStringLiteral("Billing Rate")), 0, 1);
     g->addWidget(new QLabel(QStringLiteral("Description")), 0, 2);
     for (int i = 1; i <= 5; ++i) {
-        auto *rate = new ui::DbMoneyEdit;
-        rate->setObjectName(QStringLiteral("Rate%1Edit").arg(i));
-        rate->bind(&c, QStringLiteral("B_RATE%1").arg(i));
-        auto *desc = new ui::DbEdit;
-        desc->setObjectName(QStringLiteral("Rate%1DescEdit").arg(i));
-        desc->bind(&c, QStringLiteral("B_RATE%1D").arg(i));
+        auto *rate = bind(new ui::DbMoneyEdit, QStringLiteral("Rate%1Edit").arg(i),
+            QStringLiteral("B_RATE%1").arg(i));
+        auto *desc = bind(new ui::DbEdit, QStringLiteral("Rate%1DescEdit").arg(i),
+            QStringLiteral("B_RATE%1D").arg(i));
         g->addWidget(caption(QStringLiteral("Rate Number &%1:").arg(i), rate), i, 0);
         g->addWidget(rate, i, 1);
         g->addWidget(desc, i, 2);
     }
     auto *def = new ui::DbRadioGroup(QStringLiteral("Use as Default"));
-    def->setObjectName(QStringLiteral("RateDefault"));
     for (int i = 1; i <= 5; ++i)
         def->addItem(QStringLiteral("Rate %1").arg(i), i);
-    def->bind(&c, QStringLiteral("B_RATEDEF"));
+    bind(def, QStringLiteral("RateDefault"), QStringLiteral("B_RATEDEF"));
     g->addWidget(def, 1, 3, 5, 1);
     g->setRowStretch(6, 1);
     layout->addWidget(rates, 3);
@@ -629,25 +627,23 @@ QWidget *TMainForm::buildRatesTab()
     auto *right = new QVBoxLayout;
     auto *cycleTerms = new QGroupBox(QStringLiteral("Cycle && Terms"));
     auto *ct = new QFormLayout(cycleTerms);
+    ct->setHorizontalSpacing(12); // a caption never touches its drop-down
     auto *cycle = new ui::DbComboBox(ui::DbComboBox::Kind::DropDownList);
-    cycle->setObjectName(QStringLiteral("CycleCombo"));
     for (int i = 1; i <= 10; ++i)
         cycle->addValue(QString::number(i), i);
-    cycle->bind(&c, QStringLiteral("CYCLE"));
+    bind(cycle, QStringLiteral("CycleCombo"), QStringLiteral("CYCLE"));
     ct->addRow(caption(QStringLiteral("Billing &Cycle"), cycle), cycle);
     auto *terms = new ui::DbComboBox(ui::DbComboBox::Kind::Typed);
-    terms->setObjectName(QStringLiteral("TermsCombo"));
     for (const char *t : { "Due On Receipt", "Net 10", "Net 15", "Net 30" })
         terms->addValue(QString::fromLatin1(t));
-    terms->bind(&c, QStringLiteral("TERMS"));
+    bind(terms, QStringLiteral("TermsCombo"), QStringLiteral("TERMS"));
     ct->addRow(caption(QStringLiteral("Billing &Terms"), terms), terms);
     right->addWidget(cycleTerms);
     auto *source = new ui::DbRadioGroup(QStringLiteral(" Default &Rate Source "));
-    source->setObjectName(QStringLiteral("RateSource"));
     int value = 1;
     for (const char *s : { "Client", "Employee", "Activity", "Flat Amount" })
         source->addItem(QString::fromLatin1(s), value++);
-    source->bind(&c, QStringLiteral("B_RATESRC"));
+    bind(source, QStringLiteral("RateSource"), QStringLiteral("B_RATESRC"));
     right->addWidget(source);
     right->addStretch();
     layout->addLayout(right, 2);
@@ -722,9 +718,11 @@ QWidget *TMainForm::buildInvoicesTab()
     ag->addWidget(new QLabel(QStringLiteral("Unbilled Activity")), 0, 0);
     ag->addWidget(box("UnbilledEdit"), 0, 1);
     int col = 0;
+    // Each heading sits right on top of its box.
+    ag->setRowMinimumHeight(1, 8);
     for (const char *h : { "Current", "Over 30", "Over 60", "Total" }) {
-        ag->addWidget(new QLabel(QString::fromLatin1(h)), 1, col);
-        ag->addWidget(box(h), 2, col++);
+        ag->addWidget(new QLabel(QString::fromLatin1(h)), 2, col, Qt::AlignBottom);
+        ag->addWidget(box(h), 3, col++);
     }
     auto *post = new QPushButton(QStringLiteral("&Post Payment"));
     post->setObjectName(QStringLiteral("PostPaymentBtn"));
@@ -733,26 +731,32 @@ QWidget *TMainForm::buildInvoicesTab()
     calc->setObjectName(QStringLiteral("CalcAgingBtn"));
     connect(
         calc, &QPushButton::clicked, this, [this] { m_commands.start(Command::CalculateAging); });
-    ag->addWidget(post, 3, 0, 1, 2);
-    ag->addWidget(calc, 3, 2, 1, 2);
+    ag->addWidget(post, 4, 0, 1, 2);
+    ag->addWidget(calc, 4, 2, 1, 2);
+    ag->setVerticalSpacing(4);
+    ag->setRowStretch(5, 1);
     layout->addWidget(aging, 2, 1, 2, 1);
     return page;
 }
 
 QWidget *TMainForm::buildNotesTab()
 {
-    ui::Dataset &c = m_data.clients();
+    const ui::FieldBinder c(m_data.clients(), m_messages);
     auto *page = new QWidget;
-    auto *layout = new QGridLayout(page);
+    auto *layout = new QHBoxLayout(page);
+    // Left: the number and the notes, each caption right above or beside its box.
+    auto *left = new QVBoxLayout;
     auto *number = edit(c, "NUMBER", "NotesNumberEdit");
     number->setReadOnly(true);
-    layout->addWidget(new QLabel(QStringLiteral("Client Number:")), 0, 0);
-    layout->addWidget(number, 0, 1);
-    layout->addWidget(new QLabel(QStringLiteral("Client Notes:")), 1, 0);
-    auto *memo = new ui::DbMemo;
-    memo->setObjectName(QStringLiteral("MemoEdit"));
-    memo->bind(&c, QStringLiteral("MEMO"));
-    layout->addWidget(memo, 2, 0, 1, 2);
+    auto *numberRow = new QHBoxLayout;
+    numberRow->addWidget(new QLabel(QStringLiteral("Client Number:")));
+    numberRow->addWidget(number);
+    numberRow->addStretch();
+    left->addLayout(numberRow);
+    left->addWidget(new QLabel(QStringLiteral("Client Notes:")));
+    auto *memo = c(new ui::DbMemo, QStringLiteral("MemoEdit"), QStringLiteral("MEMO"));
+    left->addWidget(memo, 1);
+    layout->addLayout(left, 3);
     auto *user = new QGroupBox(QStringLiteral("User Defined Fields:"));
     auto *uf = new QFormLayout(user);
     for (int i = 0; i < 5; ++i) {
@@ -761,19 +765,19 @@ QWidget *TMainForm::buildNotesTab()
         m_userFieldLabels[i] = new QLabel(QStringLiteral("User Defined %1").arg(i + 1));
         uf->addRow(m_userFieldLabels[i], e);
     }
-    layout->addWidget(user, 0, 2, 2, 1);
+    auto *right = new QVBoxLayout;
+    right->addWidget(user);
     auto *status = new QGroupBox;
     auto *sf = new QFormLayout(status);
-    auto *active = new ui::DbCheckBox(QStringLiteral("&Active Client"));
-    active->setObjectName(QStringLiteral("ActiveCheck"));
-    active->bind(&c, QStringLiteral("ACTIVE"), QStringLiteral("Y"), QStringLiteral("N"));
+    auto *active = c(new ui::DbCheckBox(QStringLiteral("&Active Client")),
+        QStringLiteral("ActiveCheck"), QStringLiteral("ACTIVE"), QStringLiteral("Y"),
+        QStringLiteral("N"));
     sf->addRow(active);
-    auto *since = new ui::DbDateEdit;
-    since->setObjectName(QStringLiteral("SinceEdit"));
-    since->bind(&c, QStringLiteral("SETUPDATE"));
+    auto *since = c(new ui::DbDateEdit, QStringLiteral("SinceEdit"), QStringLiteral("SETUPDATE"));
     sf->addRow(caption(QStringLiteral("&Client Since"), since), since);
-    layout->addWidget(status, 2, 2);
-    layout->setRowStretch(2, 1);
+    right->addWidget(status);
+    right->addStretch();
+    layout->addLayout(right, 2);
     return page;
 }
 

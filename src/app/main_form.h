@@ -56,7 +56,7 @@ public:
     ClientRules &clientRules() { return m_clientRules; }
     QTabWidget *pages() const { return m_pages; }
     QAction *action(const QString &objectName) const;
-    // How quick.doc is opened; by default with the desktop's associated program.
+    // How quick.doc is opened; by default in the program's own viewer (showQuickStart).
     std::function<void(const QString &path)> openDocument;
 
 protected:

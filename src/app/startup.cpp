@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "app/lock_check.h"
 #include "app/main_data.h"
 #include "billing/billing_rules.h"
 #include "ui/engine_cursor.h"
@@ -25,6 +26,8 @@ const QString &Startup::busyText()
 Startup::Outcome Startup::run(const store::Settings::Lookup &settings)
 {
     readSettings(settings);
+    if (!confirmSharedLocking(m_data.state().dataDirectory, m_messages))
+        return Outcome::Declined;
     checkFiles();
     // A copy that died while it finalized a billing run left its journal: its client is
     // completed (or undone) before any cursor reads the tables. A failure is left for the next

@@ -35,7 +35,9 @@ class MainData;
 class Startup
 {
 public:
-    enum class Outcome { Started, Busy };
+    // Declined: record locks do not work in the data directory and the user chose to quit
+    // rather than open the data files as their only user (confirmSharedLocking).
+    enum class Outcome { Started, Busy, Declined };
 
     Startup(MainData &data, ui::Messages &messages);
 
