@@ -108,12 +108,12 @@ LockProbe probeLocks(const std::filesystem::path &directory)
     lock.l_len = 1;
     if (second < 0) {
         result.safe = false;
-        result.problem = std::string("the probe file could not be opened twice (")
-            + std::strerror(errno) + ")";
+        result.problem =
+            std::string("the probe file could not be opened twice (") + std::strerror(errno) + ")";
     } else if (::fcntl(first, F_OFD_SETLK, &lock) != 0) {
         result.safe = false;
-        result.problem = std::string("the file system refuses record locks (")
-            + std::strerror(errno) + ")";
+        result.problem =
+            std::string("the file system refuses record locks (") + std::strerror(errno) + ")";
     } else if (::fcntl(second, F_OFD_SETLK, &lock) == 0) {
         result.safe = false;
         result.problem = "the file system grants the same record lock twice";

@@ -51,7 +51,7 @@ QString DateText::pattern(const QLocale &locale)
     const Order order = orderOf(locale);
     QStringList parts;
     for (Part p : order.parts)
-        parts << (p == Part::Day ? QStringLiteral("dd")
+        parts << (p == Part::Day   ? QStringLiteral("dd")
                 : p == Part::Month ? QStringLiteral("MM")
                                    : QStringLiteral("yyyy"));
     return parts.join(order.separator);
@@ -80,8 +80,9 @@ DateText::Parsed DateText::parse(const QString &text, const QLocale &locale)
     QString month, day, year;
     const auto assign = [&](const QString *texts) {
         for (int i = 0; i < 3; ++i)
-            (order.parts[i] == Part::Day ? day : order.parts[i] == Part::Month ? month : year) =
-                texts[i].trimmed();
+            (order.parts[i] == Part::Day            ? day
+                    : order.parts[i] == Part::Month ? month
+                                                    : year) = texts[i].trimmed();
     };
     const QStringList parts = t.split(QRegularExpression(QStringLiteral("[/.\\-]")));
     if (parts.size() == 3) {

@@ -61,7 +61,8 @@ QString widestDisplayText(const dbf::FieldDef &field, DisplayFormat format)
         // The largest value of the field's width: a sign, the integer digits, the point and the
         // decimals share it.
         const int decimals = field.decimals;
-        const int integerDigits = std::max(1, int(field.width) - 1 - (decimals > 0 ? decimals + 1 : 0));
+        const int integerDigits =
+            std::max(1, int(field.width) - 1 - (decimals > 0 ? decimals + 1 : 0));
         const double largest = -(std::pow(10.0, integerDigits) - std::pow(10.0, -decimals));
         return displayText(largest, field, format);
     }

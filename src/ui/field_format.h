@@ -28,7 +28,8 @@ QString formatMoney(platform::Cents amount, const QLocale &locale = moneyLocale(
 // The widest text `field` can show in `format`: the field's full width in capitals for text,
 // its largest value for numbers and money, a date with two-digit day and month. Grids size their
 // columns by it, so that no value the field holds is cut.
-QString widestDisplayText(const dbf::FieldDef &field, DisplayFormat format = DisplayFormat::Default);
+QString widestDisplayText(
+    const dbf::FieldDef &field, DisplayFormat format = DisplayFormat::Default);
 
 // Whether a flag value counts as set: "Y"/"y"/"T"/"t", a non-zero number, or true.
 bool isFlagSet(const QVariant &value);

@@ -77,22 +77,30 @@ void UserLocaleTest::datesShownAndTyped_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QDate>("date");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("us") << "en_US" << "MM/dd/yyyy" << "12/10/26" << QDate(2026, 12, 10)
-                        << "12/10/2026";
-    QTest::newRow("us digits") << "en_US" << "MM/dd/yyyy" << "010570" << QDate(1970, 1, 5)
-                               << "01/05/1970";
-    QTest::newRow("de") << "de_DE" << "dd.MM.yyyy" << "10.12.26" << QDate(2026, 12, 10)
-                        << "10.12.2026";
-    QTest::newRow("de slash") << "de_DE" << "dd.MM.yyyy" << "5/1/2030" << QDate(2030, 1, 5)
-                              << "05.01.2030";
-    QTest::newRow("de digits") << "de_DE" << "dd.MM.yyyy" << "05011970" << QDate(1970, 1, 5)
-                               << "05.01.1970";
-    QTest::newRow("de trailing dot") << "de_DE" << "dd.MM.yyyy" << "5.1.2030." << QDate(2030, 1, 5)
-                                     << "05.01.2030";
-    QTest::newRow("se") << "sv_SE" << "yyyy-MM-dd" << "26-12-10" << QDate(2026, 12, 10)
-                        << "2026-12-10";
-    QTest::newRow("se digits") << "sv_SE" << "yyyy-MM-dd" << "19700105" << QDate(1970, 1, 5)
-                               << "1970-01-05";
+    QTest::newRow("us") << "en_US"
+                        << "MM/dd/yyyy"
+                        << "12/10/26" << QDate(2026, 12, 10) << "12/10/2026";
+    QTest::newRow("us digits") << "en_US"
+                               << "MM/dd/yyyy"
+                               << "010570" << QDate(1970, 1, 5) << "01/05/1970";
+    QTest::newRow("de") << "de_DE"
+                        << "dd.MM.yyyy"
+                        << "10.12.26" << QDate(2026, 12, 10) << "10.12.2026";
+    QTest::newRow("de slash") << "de_DE"
+                              << "dd.MM.yyyy"
+                              << "5/1/2030" << QDate(2030, 1, 5) << "05.01.2030";
+    QTest::newRow("de digits") << "de_DE"
+                               << "dd.MM.yyyy"
+                               << "05011970" << QDate(1970, 1, 5) << "05.01.1970";
+    QTest::newRow("de trailing dot") << "de_DE"
+                                     << "dd.MM.yyyy"
+                                     << "5.1.2030." << QDate(2030, 1, 5) << "05.01.2030";
+    QTest::newRow("se") << "sv_SE"
+                        << "yyyy-MM-dd"
+                        << "26-12-10" << QDate(2026, 12, 10) << "2026-12-10";
+    QTest::newRow("se digits") << "sv_SE"
+                               << "yyyy-MM-dd"
+                               << "19700105" << QDate(1970, 1, 5) << "1970-01-05";
 }
 
 void UserLocaleTest::datesShownAndTyped()
@@ -122,13 +130,34 @@ void UserLocaleTest::localeFromSettings_data()
     QTest::addColumn<QString>("category");
     QTest::addColumn<QString>("lang");
     QTest::addColumn<QString>("name");
-    QTest::newRow("lang only") << "" << "" << "de_DE.UTF-8" << "de_DE";
-    QTest::newRow("category over lang") << "" << "de_DE.UTF-8" << "en_US.UTF-8" << "de_DE";
-    QTest::newRow("all over category") << "en_US.UTF-8" << "de_DE.UTF-8" << "" << "en_US";
-    QTest::newRow("modifier") << "" << "de_DE@euro" << "" << "de_DE";
-    QTest::newRow("C means US") << "" << "" << "C.UTF-8" << "en_US";
-    QTest::newRow("POSIX means US") << "POSIX" << "" << "" << "en_US";
-    QTest::newRow("nothing set") << "" << "" << "" << "en_US";
+    QTest::newRow("lang only") << ""
+                               << ""
+                               << "de_DE.UTF-8"
+                               << "de_DE";
+    QTest::newRow("category over lang") << ""
+                                        << "de_DE.UTF-8"
+                                        << "en_US.UTF-8"
+                                        << "de_DE";
+    QTest::newRow("all over category") << "en_US.UTF-8"
+                                       << "de_DE.UTF-8"
+                                       << ""
+                                       << "en_US";
+    QTest::newRow("modifier") << ""
+                              << "de_DE@euro"
+                              << ""
+                              << "de_DE";
+    QTest::newRow("C means US") << ""
+                                << ""
+                                << "C.UTF-8"
+                                << "en_US";
+    QTest::newRow("POSIX means US") << "POSIX"
+                                    << ""
+                                    << ""
+                                    << "en_US";
+    QTest::newRow("nothing set") << ""
+                                 << ""
+                                 << ""
+                                 << "en_US";
 }
 
 void UserLocaleTest::localeFromSettings()
