@@ -45,7 +45,7 @@ int killCount()
 
 std::string clientNumber(int i)
 {
-    char buf[8];
+    char buf[16];
     std::snprintf(buf, sizeof buf, "%06d", i + 1);
     return buf;
 }
