@@ -201,11 +201,9 @@ private slots:
         m_activities.findKey({ QStringLiteral("CONSULT") });
         m_activities.setValue(QStringLiteral("FLATAMOUNT"), 250.0);
         m_activities.post();
-        TTimeslipform form(m_slips, m_clients, m_activities, m_staff, m_projects, m_track,
-            m_messages, m_clock, m_memory, false);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        auto *group = child<ui::DbRadioGroup>(form, "SL_RATESRCGroup");
+        auto form = newSlipWindow();
+        QVERIFY(showActive(*form));
+        auto *group = child<ui::DbRadioGroup>(*form, "SL_RATESRCGroup");
         QTest::mouseClick(group->button(3), Qt::LeftButton); // "Flat"
         QCOMPARE(m_slips.value(QStringLiteral("SL_RATESRC")).toInt(), 4);
         QCOMPARE(m_slips.value(QStringLiteral("SL_TOTAL")).toDouble(), 250.0);
@@ -221,16 +219,12 @@ private slots:
     // follows the hours each time, so a slip saved at once is priced.
     void hoursFromTheTimesCarryTheTotal()
     {
-        TTimeslipform form(m_slips, m_clients, m_activities, m_staff, m_projects, m_track,
-            m_messages, m_clock, m_memory, false);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        form.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&form));
-        auto *begin = child<QLineEdit>(form, "SL_TIMEBEGEdit");
-        auto *end = child<QLineEdit>(form, "SL_TIMEENDEdit");
-        auto *hours = child<QLineEdit>(form, "SL_HOURSEdit");
-        auto *dateBeg = child<QLineEdit>(form, "SL_DATEBEGEdit");
+        auto form = newSlipWindow();
+        QVERIFY(showActive(*form));
+        auto *begin = child<QLineEdit>(*form, "SL_TIMEBEGEdit");
+        auto *end = child<QLineEdit>(*form, "SL_TIMEENDEdit");
+        auto *hours = child<QLineEdit>(*form, "SL_HOURSEdit");
+        auto *dateBeg = child<QLineEdit>(*form, "SL_DATEBEGEdit");
         const struct
         {
             const char *begin, *end;
@@ -249,13 +243,13 @@ private slots:
             dateBeg->setFocus(); // leaving the end time runs the hours rule
             if (c.tickEndPm) {
                 QCOMPARE(m_slips.value(QStringLiteral("SL_HOURS")).toDouble(), 2.5);
-                child<QCheckBox>(form, "SL_ENDISPMCheck")->click();
+                child<QCheckBox>(*form, "SL_ENDISPMCheck")->click();
                 hours->setFocus(); // entering the hours box recomputes them
             }
             QCOMPARE(m_slips.value(QStringLiteral("SL_HOURS")).toDouble(), c.hours);
             QCOMPARE(m_slips.value(QStringLiteral("SL_TOTAL")).toDouble(), c.total);
         }
-        QTest::mouseClick(child<QPushButton>(form, "SaveBtn"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(*form, "SaveBtn"), Qt::LeftButton);
         QCOMPARE(m_slips.value(QStringLiteral("SL_HOURS")).toDouble(), 8.5);
         QCOMPARE(m_slips.value(QStringLiteral("SL_TOTAL")).toDouble(), 1020.0);
         QVERIFY(m_messages.shown().isEmpty());
@@ -264,21 +258,19 @@ private slots:
     // "&New" starts again from the main window's client after another was chosen in the box.
     void newGoesBackToTheMainWindowsClient()
     {
-        TTimeslipform form(m_slips, m_clients, m_activities, m_staff, m_projects, m_track,
-            m_messages, m_clock, m_memory, false);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        auto *clientBox = child<QComboBox>(form, "ClientCombo");
+        auto form = newSlipWindow();
+        QVERIFY(showActive(*form));
+        auto *clientBox = child<QComboBox>(*form, "ClientCombo");
         clientBox->setCurrentIndex(1);
         emit clientBox->activated(1);
-        QTest::mouseClick(child<QPushButton>(form, "SaveBtn"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(*form, "SaveBtn"), Qt::LeftButton);
         QCOMPARE(m_slips.text(QStringLiteral("SL_CLIENT")), QStringLiteral("1002"));
-        QTest::mouseClick(child<QPushButton>(form, "NewBtn"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(*form, "NewBtn"), Qt::LeftButton);
         QCOMPARE(clientBox->currentText(), QStringLiteral("Alder Partners"));
         QCOMPARE(m_clients.text(QStringLiteral("NUMBER")), QStringLiteral("1001"));
-        QCOMPARE(child<QComboBox>(form, "SL_PROJECTCombo")->itemText(1), QStringLiteral("AUDIT26"));
+        QCOMPARE(child<QComboBox>(*form, "SL_PROJECTCombo")->itemText(1), QStringLiteral("AUDIT26"));
         QCOMPARE(m_slips.value(QStringLiteral("SL_RATE")).toDouble(), 120.0);
-        QTest::mouseClick(child<QPushButton>(form, "SaveBtn"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(*form, "SaveBtn"), Qt::LeftButton);
         QCOMPARE(m_slips.text(QStringLiteral("SL_CLIENT")), QStringLiteral("1001"));
         QVERIFY(m_messages.shown().isEmpty());
     }
@@ -286,13 +278,9 @@ private slots:
     // A letter typed into a number box is refused with a message, never dropped in silence.
     void numberBoxRefusesALetterWithAMessage()
     {
-        TTimeslipform form(m_slips, m_clients, m_activities, m_staff, m_projects, m_track,
-            m_messages, m_clock, m_memory, false);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        form.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&form));
-        auto *hours = child<QLineEdit>(form, "SL_HOURSEdit");
+        auto form = newSlipWindow();
+        QVERIFY(showActive(*form));
+        auto *hours = child<QLineEdit>(*form, "SL_HOURSEdit");
         hours->setFocus();
         hours->selectAll();
         QTest::keyClicks(hours, QStringLiteral("4o"));
@@ -301,11 +289,27 @@ private slots:
         m_messages.clear();
         QTest::keyClicks(hours, QStringLiteral(".5x"));
         QCOMPARE(m_messages.texts(), QStringList{ ui::DbNumberEdit::refusedText(QStringLiteral("4.5x")) });
-        child<QLineEdit>(form, "SL_DATEBEGEdit")->setFocus();
+        child<QLineEdit>(*form, "SL_DATEBEGEdit")->setFocus();
         QCOMPARE(m_slips.value(QStringLiteral("SL_HOURS")).toDouble(), 4.5);
     }
 
 private:
+    // A slip window in new mode over the test's tables.
+    std::unique_ptr<TTimeslipform> newSlipWindow()
+    {
+        return std::make_unique<TTimeslipform>(m_slips, m_clients, m_activities, m_staff,
+            m_projects, m_track, m_messages, m_clock, m_memory, false);
+    }
+    // Shows the window and makes it active, so that the focus moves as a user's would.
+    static bool showActive(QWidget &form)
+    {
+        form.show();
+        if (!QTest::qWaitForWindowExposed(&form))
+            return false;
+        form.activateWindow();
+        return QTest::qWaitForWindowActive(&form);
+    }
+
     std::unique_ptr<DatasetDir> m_data;
     ui::Dataset m_clients, m_activities, m_staff, m_projects, m_track, m_slips;
     ui::ScriptedMessages m_messages;
