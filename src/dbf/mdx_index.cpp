@@ -14,6 +14,9 @@ namespace {
 
 constexpr std::uint8_t kDeletedMark = '*';
 constexpr std::size_t kReadBlock = 1024; // records per read while collecting keys
+// Blocks an index may carry beyond one and a half times a rebuilt one before an exclusive open
+// rebuilds it (small files are left alone).
+constexpr std::uint64_t kCompactSlack = 64;
 
 bool live(const std::uint8_t *image)
 {
@@ -75,6 +78,13 @@ std::vector<SortedKeys> collectKeys(Table &table,
         }
         first += static_cast<RecNo>(got);
     }
+    return sortKeys(raw, expressions, unique);
+}
+
+std::vector<SortedKeys> sortKeys(std::vector<SortedKeys> &raw,
+    const std::vector<const KeyExpression *> &expressions, const std::vector<bool> &unique)
+{
+    const std::size_t tags = expressions.size();
     std::vector<SortedKeys> sorted(tags);
     for (std::size_t t = 0; t < tags; ++t) {
         const KeyType type = expressions[t]->type();
@@ -172,14 +182,23 @@ void MdxIndex::beforeWrite(RecNo recNo, const std::uint8_t *oldImage, const std:
                 continue;
             if (live(oldImage) && std::memcmp(oldKey, newKey, e.keyLength()) == 0)
                 continue;
+            // Another program's index may still list a deleted record under the key: only a
+            // live record stands in the way.
             BTree tree(*m_file, t);
-            if (tree.findOther(newKey, recNo) != 0)
+            if (tree.findOther(newKey, recNo, [&](RecNo other) { return isLive(other); }) != 0)
                 throw KeyViolation();
         }
     } catch (...) {
         abandonWrite();
         throw;
     }
+}
+
+bool MdxIndex::isLive(RecNo recNo)
+{
+    m_image.resize(m_table.layout().recordLength());
+    return recNo <= m_table.recordCount() && m_table.readRecords(recNo, 1, m_image.data()) == 1
+        && live(m_image.data());
 }
 
 void MdxIndex::afterWrite(RecNo recNo, const std::uint8_t *oldImage, const std::uint8_t *newImage)
@@ -222,9 +241,82 @@ void MdxIndex::flush()
     m_file->sync();
 }
 
-void MdxIndex::afterPack()
+namespace {
+
+// Gathers the keys of the packed table's records and writes a complete index file from them.
+class MdxPackBuilder : public IndexHooks::PackBuilder
 {
-    rebuild();
+public:
+    MdxPackBuilder(const std::filesystem::path &target, const MdxFile &file,
+        const std::vector<KeyExpression> &expressions, std::string tableName,
+        std::uint8_t languageDriver)
+        : m_target(target)
+        , m_expressions(expressions)
+        , m_tableName(std::move(tableName))
+        , m_languageDriver(languageDriver)
+        , m_raw(file.tags().size())
+    {
+        for (const MdxFile::Tag &t : file.tags()) {
+            m_definitions.push_back({ t.name, t.expression, t.unique });
+            m_unique.push_back(t.unique);
+        }
+        for (const KeyExpression &e : m_expressions)
+            m_ptrs.push_back(&e);
+    }
+
+    void add(RecNo recNo, const std::uint8_t *image) override
+    {
+        for (std::size_t t = 0; t < m_raw.size(); ++t) {
+            const std::size_t kl = m_expressions[t].keyLength();
+            auto &keys = m_raw[t].keys;
+            keys.resize(keys.size() + kl);
+            m_expressions[t].evaluate(image, keys.data() + keys.size() - kl);
+            m_raw[t].recNos.push_back(recNo);
+        }
+    }
+
+    void finish() override
+    {
+        const std::vector<SortedKeys> keys = sortKeys(m_raw, m_ptrs, m_unique);
+        auto built = MdxFile::create(m_target, m_tableName, m_languageDriver, true);
+        {
+            MdxWriteSession session(*built);
+            for (std::size_t i = 0; i < m_definitions.size(); ++i)
+                buildTag(*built, m_definitions[i], m_expressions[i], keys[i]);
+        }
+        built->sync();
+    }
+
+private:
+    std::filesystem::path m_target;
+    const std::vector<KeyExpression> &m_expressions;
+    std::string m_tableName;
+    std::uint8_t m_languageDriver;
+    std::vector<TagDefinition> m_definitions;
+    std::vector<bool> m_unique;
+    std::vector<const KeyExpression *> m_ptrs;
+    std::vector<SortedKeys> m_raw;
+};
+
+} // namespace
+
+std::unique_ptr<IndexHooks::PackBuilder> MdxIndex::beginPack(const std::filesystem::path &target)
+{
+    return std::make_unique<MdxPackBuilder>(
+        target, *m_file, m_expressions, m_table.name(), m_table.languageDriver());
+}
+
+void MdxIndex::afterPack(bool switched)
+{
+    if (!switched) {
+        rebuild();
+        return;
+    }
+    const std::filesystem::path path = m_file->path();
+    m_file.reset();
+    m_file = MdxFile::open(path, true, true);
+    ++m_epoch;
+    loadExpressions();
 }
 
 void MdxIndex::rebuild()
@@ -323,6 +415,35 @@ std::vector<TagDefinition> salvageTagDefinitions(const std::filesystem::path &md
     return out;
 }
 
+std::uint64_t MdxIndex::rebuiltBlocks() const
+{
+    const std::uint64_t records = m_table.recordCount();
+    std::uint64_t blocks = 0;
+    for (const MdxFile::Tag &tag : m_file->tags()) {
+        ++blocks; // the tag header
+        // As BTree::build lays them out: nodes nine tenths full, level by level up to one root.
+        const std::uint64_t leafFill = std::max<std::uint64_t>(2, tag.maxKeys * 9u / 10u);
+        const std::uint64_t nodeFill = std::max<std::uint64_t>(3, tag.maxKeys * 9u / 10u);
+        std::uint64_t level = std::max<std::uint64_t>(1, (records + leafFill - 1) / leafFill);
+        blocks += level;
+        while (level > 1) {
+            level = (level + nodeFill - 1) / nodeFill;
+            blocks += level;
+        }
+    }
+    return blocks;
+}
+
+void MdxIndex::compactIfGrown()
+{
+    if (!m_table.isExclusive() || !m_file->isWritable())
+        return;
+    const std::uint64_t blocks =
+        (m_file->pageCount() - MdxFile::kFirstBlockPage) / MdxFile::kBlockPages;
+    if (blocks > rebuiltBlocks() * 3 / 2 + kCompactSlack)
+        rebuild();
+}
+
 std::unique_ptr<IndexHooks> openProductionIndex(Table &table)
 {
     const std::filesystem::path path = MdxIndex::pathFor(table.path());
@@ -330,7 +451,9 @@ std::unique_ptr<IndexHooks> openProductionIndex(Table &table)
     if (!std::filesystem::exists(path, ec))
         return nullptr; // missing: the table works without tags until they are added again
     auto file = MdxFile::open(path, table.isWritable(), table.isExclusive());
-    return std::make_unique<MdxIndex>(table, std::move(file));
+    auto index = std::make_unique<MdxIndex>(table, std::move(file));
+    index->compactIfGrown();
+    return index;
 }
 
 } // namespace dbf

@@ -51,6 +51,11 @@ public:
     void addTag(const TagDefinition &definition);
     // Writes every tag anew from the records into a fresh file put in place of the old one.
     void rebuild();
+    // Blocks a rebuild of the file would write for the table's present record count.
+    std::uint64_t rebuiltBlocks() const;
+    // With the table held exclusively: rebuilds a file that has grown past one and a half times
+    // that (splits leave the blocks they replaced unused, deletes leave empty leaves).
+    void compactIfGrown();
 
     void beforeWrite(
         RecNo recNo, const std::uint8_t *oldImage, const std::uint8_t *newImage) override;
@@ -58,10 +63,14 @@ public:
         RecNo recNo, const std::uint8_t *oldImage, const std::uint8_t *newImage) override;
     void abandonWrite() noexcept override;
     void flush() override;
-    void afterPack() override;
+    std::unique_ptr<PackBuilder> beginPack(const std::filesystem::path &target) override;
+    std::filesystem::path packedFile() const override { return m_file->path(); }
+    void afterPack(bool switched) override;
 
 private:
     void loadExpressions();
+    // Whether record `recNo` exists and is not deleted (read from the file).
+    bool isLive(RecNo recNo);
     void rebuildWith(const std::vector<TagDefinition> &definitions);
 
     Table &m_table;
@@ -69,6 +78,7 @@ private:
     std::vector<KeyExpression> m_expressions;
     std::vector<std::size_t> m_keyOffsets; // of each tag in the scratch key buffers
     std::vector<std::uint8_t> m_oldKeys, m_newKeys;
+    std::vector<std::uint8_t> m_image; // a record read by isLive()
     bool m_writing = false;
     std::uint64_t m_epoch = 0;
 };
@@ -87,6 +97,10 @@ struct SortedKeys
 // Reads the live records once and returns each expression's sorted keys; for a unique one only
 // the first record of each key is kept.
 std::vector<SortedKeys> collectKeys(Table &table,
+    const std::vector<const KeyExpression *> &expressions, const std::vector<bool> &unique);
+// Sorts keys gathered in record order (one SortedKeys per expression), keeping only the first
+// record of each key for a unique one. `raw` is emptied.
+std::vector<SortedKeys> sortKeys(std::vector<SortedKeys> &raw,
     const std::vector<const KeyExpression *> &expressions, const std::vector<bool> &unique);
 
 } // namespace dbf
