@@ -96,3 +96,65 @@ TEST(MdxTool, AddTagListTagsDumpInTagOrderCheckAndPack)
     EXPECT_NE(bad.output.find("Invalid key expression"), std::string::npos) << bad.output;
     EXPECT_NE(tarnwDbf("addtag " + file + " X NAME sideways").status, 0);
 }
+
+// Other dBASE IV programs delete a record by its mark alone and keep its keys until the table
+// is packed. The check counts those keys instead of faulting them, a unique key they hold is
+// free for a live record, and pack drops them; a deleted record listed under a key it does not
+// hold is still a fault.
+TEST(MdxTool, KeysOfDeletedRecordsKeptByOtherWritersAreCountedNotFaulted)
+{
+    TestDir dir;
+    const auto path = dir / "KEPT.DBF";
+    const std::string file = "'" + path.string() + "'";
+    ASSERT_EQ(tarnwDbf("create " + file + " NAME:C:8 CLIENT:C:4 AMT:N:8:2").status, 0);
+    ASSERT_EQ(tarnwDbf("load " + file,
+                  "NAME,CLIENT,AMT\r\ndelta,C2,5.00\r\nalpha,C1,-1.50\r\ncharlie,C2,0.00\r\n")
+                  .status,
+        0);
+    ASSERT_EQ(tarnwDbf("addtag " + file + " NAME NAME unique").status, 0);
+    ASSERT_EQ(tarnwDbf("addtag " + file + " CLIENT CLIENT").status, 0);
+    ASSERT_EQ(tarnwDbf("addtag " + file + " AMT AMT").status, 0);
+
+    // Record 2 (alpha) deleted the other program's way: the mark byte, nothing else.
+    std::vector<std::uint8_t> bytes = readBytes(path);
+    const std::size_t headerLength = bytes[8] | bytes[9] << 8;
+    const std::size_t recordLength = bytes[10] | bytes[11] << 8;
+    bytes[headerLength + recordLength] = '*';
+    writeBytes(path, bytes);
+
+    const ToolRun check = tarnwDbf("check " + file);
+    EXPECT_EQ(check.status, 0) << check.output;
+    EXPECT_EQ(check.output,
+        "3 tags checked, no fault\n3 keys of deleted records kept until the next pack\n");
+
+    // The unique name of the deleted record takes a live record; seeks and walks find only it.
+    const ToolRun load = tarnwDbf("load " + file, "NAME,CLIENT,AMT\r\nalpha,C9,7.00\r\n");
+    EXPECT_EQ(load.status, 0) << load.output;
+    {
+        auto t = dbf::Table::open(path, dbf::OpenMode::Shared);
+        dbf::Cursor c(*t);
+        c.setTag("NAME");
+        ASSERT_TRUE(c.findKey(c.makeKey({ "alpha" })));
+        EXPECT_EQ(c.recNo(), 4u);
+        EXPECT_EQ(c.text("CLIENT"), "C9");
+    }
+    EXPECT_EQ(tarnwDbf("dump " + file + " --tag NAME").output,
+        "NAME,CLIENT,AMT\r\n"
+        "alpha,C9,7.00\r\n"
+        "charlie,C2,0.00\r\n"
+        "delta,C2,5.00\r\n");
+    EXPECT_EQ(tarnwDbf("check " + file).output,
+        "3 tags checked, no fault\n3 keys of deleted records kept until the next pack\n");
+
+    // A deleted record listed under a key it does not hold is a fault.
+    bytes = readBytes(path);
+    bytes[headerLength + recordLength + 1] = 'x'; // alpha -> xlpha
+    writeBytes(path, bytes);
+    const ToolRun wrong = tarnwDbf("check " + file);
+    EXPECT_NE(wrong.status, 0);
+    EXPECT_NE(wrong.output.find("record 2 is listed but is deleted or absent"), std::string::npos)
+        << wrong.output;
+
+    EXPECT_EQ(tarnwDbf("pack " + file).status, 0);
+    EXPECT_EQ(tarnwDbf("check " + file).output, "3 tags checked, no fault\n");
+}
