@@ -183,7 +183,9 @@ TEST(StatementLayout, TotalsAreaPrintsTheLinesThatAddUp)
         const Text *terms = find(p.texts, "Total Due by 01/09/2027");
         ASSERT_TRUE(terms);
         EXPECT_NEAR(terms->x, 0.75, kEps);
-        EXPECT_NEAR(terms->y, find(p.texts, k.expected.front().first)->y, kEps);
+        const Text *first = find(p.texts, k.expected.front().first);
+        ASSERT_TRUE(first);
+        EXPECT_NEAR(terms->y, first->y, kEps);
     }
 }
 

@@ -246,8 +246,8 @@ TEST(StatementRun, EveryStatementOfAGeneratedRunAddsUp)
                                             : QString(),
                 .done = pick(8) == 0 ? 0 : 1, .billed = pick(10) == 0 ? 1 : 0 });
         }
-        if (pick(3) == 0)
-            d.addInvoice(number, 100 + c, 300, double(pick(3) == 0 ? 450 : pick(30000)) / 100);
+        if (pick(2) == 0) // owing or in credit
+            d.addInvoice(number, 100 + c, 300, double(30000 + pick(20000) - 10000) / 100);
     }
     billing::BillingPlan plan;
     const Printed p = d.runBilling(&plan);
