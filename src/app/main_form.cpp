@@ -41,6 +41,7 @@
 #include "reference/employee_form.h"
 #include "reference/project_form.h"
 #include "reference/setup_form.h"
+#include "reports/report_form.h"
 #include "time/slip_numbering.h"
 #include "time/time_slip_form.h"
 #include "ui/action.h"
@@ -385,6 +386,25 @@ void TMainForm::buildMenus()
         Command::ReindexDataFiles);
     connectClientCommands();
     connectSlipCommands();
+    m_commands.setHandler(Command::PrintReports, [this] {
+        static const platform::SystemClock clock;
+        ui::Dataset &clients = m_data.clients();
+        const ui::Dataset::Bookmark shown = clients.bookmark();
+        const auto cursor = [this](MainData::Cursor c) -> ui::Dataset & {
+            return m_data.dataset(c);
+        };
+        reports::openReportCatalogue({ clients, cursor(MainData::SlipTable),
+                                         cursor(MainData::ProjectTable),
+                                         cursor(MainData::InvoiceTable),
+                                         cursor(MainData::PaymentTable),
+                                         cursor(MainData::ActivityTable1),
+                                         cursor(MainData::EMPLOYEETABLE),
+                                         cursor(MainData::SetupTable) },
+            m_data.state().reportFont, m_messages, clock, this);
+        ui::runAction(m_messages, [&] {
+            clients.gotoBookmark(shown);
+            m_refresh.run();
+        });
     m_commands.setHandler(Command::ReindexDataFiles, [this] {
         m_data.state().reindexRequested = true;
         close();
