@@ -386,8 +386,11 @@ void TimeSlipRules::hoursFromTimes()
         return;
     const int from = minutesOf(begin, m_slips.text(kBegPm) == kYes);
     const int to = minutesOf(end, m_slips.text(kEndPm) == kYes);
-    if (from < to)
-        m_slips.setValue(kHours, double(to - from) / 60.0);
+    const double hours = double(to - from) / 60.0;
+    // Unchanged hours are left alone, so that a total typed since stays as typed.
+    const QVariant stored = m_slips.value(kHours);
+    if (from < to && (stored.isNull() || stored.toDouble() != hours))
+        m_slips.setValue(kHours, hours);
 }
 
 // ---- timer --------------------------------------------------------------------------------

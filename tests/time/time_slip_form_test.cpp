@@ -249,6 +249,12 @@ private slots:
             QCOMPARE(m_slips.value(QStringLiteral("SL_HOURS")).toDouble(), c.hours);
             QCOMPARE(m_slips.value(QStringLiteral("SL_TOTAL")).toDouble(), c.total);
         }
+        // Entering the hours box again with the times unchanged keeps a total typed since.
+        dateBeg->setFocus();
+        m_slips.setValue(QStringLiteral("SL_TOTAL"), 999.0);
+        hours->setFocus();
+        QCOMPARE(m_slips.value(QStringLiteral("SL_TOTAL")).toDouble(), 999.0);
+        m_slips.setValue(QStringLiteral("SL_TOTAL"), 1020.0);
         QTest::mouseClick(child<QPushButton>(*form, "SaveBtn"), Qt::LeftButton);
         QCOMPARE(m_slips.value(QStringLiteral("SL_HOURS")).toDouble(), 8.5);
         QCOMPARE(m_slips.value(QStringLiteral("SL_TOTAL")).toDouble(), 1020.0);
