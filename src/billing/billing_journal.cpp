@@ -132,25 +132,33 @@ std::string formatJournal(const JournalEntry &e)
     return text;
 }
 
-std::optional<JournalEntry> parseJournal(const std::string &text)
+namespace {
+
+// One block of a journal, from `pos`: header, lines, end line with the checksum of the block,
+// and the abort mark when one follows. Moves `pos` past it; nullopt when the block is cut short
+// or damaged.
+std::optional<JournalEntry> parseBlock(const std::string &text, std::size_t &pos)
 {
-    const std::size_t endAt = text.rfind("\nend ");
-    if (endAt == std::string::npos || text.compare(0, std::strlen(kHeader), kHeader) != 0)
+    const std::size_t headerLength = std::strlen(kHeader);
+    if (text.compare(pos, headerLength, kHeader) != 0)
         return std::nullopt;
-    const std::string_view body(text.data(), endAt + 1);
+    const std::size_t endAt = text.find("\nend ", pos);
+    if (endAt == std::string::npos)
+        return std::nullopt;
     const std::size_t lineEnd = text.find('\n', endAt + 1);
     if (lineEnd == std::string::npos)
         return std::nullopt;
-    if (text.substr(endAt + 5, lineEnd - endAt - 5) != checksumText(body))
+    const std::string_view body(text.data() + pos, endAt + 1 - pos);
+    if (text.compare(endAt + 5, lineEnd - endAt - 5, checksumText(body)) != 0)
         return std::nullopt;
-    const std::string tail = text.substr(lineEnd + 1);
     JournalEntry e;
-    if (tail == kAbort)
+    std::size_t next = lineEnd + 1;
+    if (text.compare(next, std::strlen(kAbort), kAbort) == 0) {
         e.aborted = true;
-    else if (!tail.empty())
-        return std::nullopt;
+        next += std::strlen(kAbort);
+    }
 
-    std::istringstream in{ std::string(body.substr(std::strlen(kHeader))) };
+    std::istringstream in{ std::string(body.substr(headerLength)) };
     std::string line;
     bool sawClient = false, sawInvoice = false;
     while (std::getline(in, line)) {
@@ -196,7 +204,37 @@ std::optional<JournalEntry> parseJournal(const std::string &text)
     }
     if (!sawClient || !sawInvoice)
         return std::nullopt;
+    pos = next;
     return e;
+}
+
+} // namespace
+
+std::optional<JournalEntry> parseJournal(const std::string &text)
+{
+    std::size_t pos = 0;
+    auto e = parseBlock(text, pos);
+    if (!e || pos != text.size())
+        return std::nullopt;
+    return e;
+}
+
+std::vector<JournalEntry> parseJournals(const std::string &text, bool *cutShort)
+{
+    std::vector<JournalEntry> entries;
+    std::size_t pos = 0;
+    bool cut = false;
+    while (pos < text.size()) {
+        auto e = parseBlock(text, pos);
+        if (!e) {
+            cut = true;
+            break;
+        }
+        entries.push_back(std::move(*e));
+    }
+    if (cutShort)
+        *cutShort = cut;
+    return entries;
 }
 
 // --- JournalFile -----------------------------------------------------------------------------
@@ -250,16 +288,21 @@ JournalFile::~JournalFile()
     ::close(m_fd);
 }
 
-void JournalFile::write(const JournalEntry &entry)
+void JournalFile::append(const JournalEntry &entry)
 {
     const std::string text = formatJournal(entry);
-    if (::ftruncate(m_fd, 0) != 0)
-        fail(m_path, "cannot empty the journal");
+    try {
+        writeAll(m_fd, text, m_size, m_path);
+        if (::fdatasync(m_fd) != 0)
+            fail(m_path, "cannot force the journal to disk");
+    } catch (...) {
+        // Whatever reached the file of this entry goes again: it was never applied.
+        if (::ftruncate(m_fd, off_t(m_size)) == 0)
+            ::fdatasync(m_fd);
+        throw;
+    }
+    m_size += text.size();
     m_holdsEntry = true;
-    writeAll(m_fd, text, 0, m_path);
-    if (::fdatasync(m_fd) != 0)
-        fail(m_path, "cannot force the journal to disk");
-    m_size = text.size();
 }
 
 void JournalFile::markAborted()

@@ -44,19 +44,22 @@ struct JournalEntry
     bool operator==(const JournalEntry &) const = default;
 };
 
-// The journal text of an entry, ending with its "end" line (checksum of everything before).
+// The journal block of an entry, ending with its "end" line (checksum of the block).
 std::string formatJournal(const JournalEntry &entry);
-// The entry a journal file holds; nullopt when it is empty, cut short or damaged (then nothing
-// of it was applied: the owner writes and syncs the whole journal before the first table write).
+// The entry of a text holding exactly one block; nullopt when it is cut short or damaged.
 std::optional<JournalEntry> parseJournal(const std::string &text);
+// The entries of a journal file, in order, up to the first block that is cut short or damaged
+// (*cutShort tells; nothing of that block was applied: the owner syncs a block before the first
+// table write of its client).
+std::vector<JournalEntry> parseJournals(const std::string &text, bool *cutShort);
 
 // The journal file of one running copy: "TWBILL" + 8 hex digits + ".JNL" in the data directory,
 // held under an exclusive open-file-description lock (F_OFD_SETLK on byte 0) for as long as this
 // object lives, so that no other copy recovers it while its owner runs. Made under a temporary
 // name and renamed once locked, so that a recovering copy never sees it unlocked.
 //
-// States: created (empty) --write()--> holds an entry --retire()--> empty
-//                                      \--markAborted()--> holds an aborted entry
+// States: created (empty) --append()--> holds entries --retire()--> empty
+//                                      \--markAborted()--> its last entry aborted
 // The destructor removes the file when it is empty; a file still holding an entry is left for
 // recovery (its lock goes with the descriptor).
 class JournalFile
@@ -68,11 +71,13 @@ public:
     JournalFile &operator=(const JournalFile &) = delete;
 
     const std::filesystem::path &path() const { return m_path; }
-    // Replaces the contents with the entry and forces it to disk. Throws dbf::IoError.
-    void write(const JournalEntry &entry);
-    // Appends the abort mark and forces it to disk. Throws dbf::IoError.
+    // Adds the entry's block and forces it to disk. On a throw (dbf::IoError) the file is as it
+    // was before.
+    void append(const JournalEntry &entry);
+    // Marks the last entry aborted and forces it to disk. Throws dbf::IoError.
     void markAborted();
-    // Empties the file: the entry is applied and its tables flushed. Throws dbf::IoError.
+    // Empties the file: its entries are applied (or undone) and their tables flushed. Throws
+    // dbf::IoError.
     void retire();
     bool holdsEntry() const { return m_holdsEntry; }
 

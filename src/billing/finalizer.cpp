@@ -28,6 +28,11 @@ using Image = std::vector<std::uint8_t>;
 constexpr int kCounterAttempts = 100;
 constexpr auto kCounterPause = std::chrono::milliseconds(20);
 constexpr RecNo kCounterRecord = 1;
+// Clients posted before their tables are flushed and the journal retired together: a flush
+// forces each file to disk, and one flush for many clients keeps finalization fast. Their rows
+// stay locked until then.
+constexpr int kBatchClients = 32;
+constexpr std::size_t kBatchSlips = 4000;
 constexpr std::uint8_t kDeletedMark = '*';
 
 const char *const kClients = "TWCLIENT";
@@ -372,6 +377,9 @@ public:
     }
 
     Outcome post(const PrintedStatement &statement, const RunParameters &parameters);
+    // Flushes the tables of the clients posted since the last commit, retires the journal and
+    // releases their locks.
+    void commit();
     void raiseCounterAbove(std::int64_t highest);
 
 private:
@@ -397,7 +405,21 @@ private:
     dbf::Cursor m_slipCursor;
     dbf::Cursor m_projectCursor;
     dbf::Cursor m_invoiceCursor;
+    std::vector<dbf::RecordLock> m_held; // rows of the clients posted since the last commit
+    int m_pendingClients = 0;
+    std::size_t m_pendingSlips = 0;
 };
+
+void Posting::commit()
+{
+    if (m_pendingClients == 0)
+        return;
+    m_tables.flush();
+    m_journal.retire();
+    m_held.clear();
+    m_pendingClients = 0;
+    m_pendingSlips = 0;
+}
 
 std::int64_t Posting::highestOnFile()
 {
@@ -626,17 +648,9 @@ Outcome Posting::post(const PrintedStatement &statement, const RunParameters &pa
             chargesBefore, numberBytes(pl.field(pjCharges), chargesAfter.toDouble()) });
     }
 
-    // Journal first, then the tables. A journal that could not be written whole is emptied, so
-    // that no recovery posts what the user was told failed.
-    try {
-        m_journal.write(entry);
-    } catch (...) {
-        try {
-            m_journal.retire();
-        } catch (...) {
-        }
-        throw;
-    }
+    // Journal first, then the tables. A block that could not be written whole is taken off
+    // again, so that no recovery posts what the user was told failed.
+    m_journal.append(entry);
     const std::vector<RecordFields> records = byRecord(entry);
     RecNo appended = 0;
     std::size_t recordsWritten = 0;
@@ -651,12 +665,21 @@ Outcome Posting::post(const PrintedStatement &statement, const RunParameters &pa
                 counterLock.release();
             wrote();
         }
-        m_tables.flush();
-        m_journal.retire();
     } catch (const std::exception &e) {
         const std::string message = e.what();
         rollBack(appended, recordsWritten, records);
         throw EngineStop{ message };
+    }
+    for (dbf::RecordLock &lock : locks)
+        m_held.push_back(std::move(lock));
+    ++m_pendingClients;
+    m_pendingSlips += found.size();
+    if (m_pendingClients >= kBatchClients || m_pendingSlips >= kBatchSlips) {
+        try {
+            commit();
+        } catch (const std::exception &e) {
+            throw EngineStop{ e.what() };
+        }
     }
     out.posted = true;
     return out;
@@ -678,6 +701,9 @@ void Posting::rollBack(
         }
         m_tables.flush();
         m_journal.retire();
+        m_held.clear();
+        m_pendingClients = 0;
+        m_pendingSlips = 0;
     } catch (...) {
     }
 }
@@ -710,14 +736,15 @@ Finalizer::~Finalizer() = default;
 FinalizeResult Finalizer::run(const BillingPlan &plan)
 {
     FinalizeResult result;
+    std::unique_ptr<Posting> posting;
     try {
         recoverJournals(m_dataDirectory);
-        Posting posting(m_dataDirectory, m_clock, AfterWrite);
+        posting = std::make_unique<Posting>(m_dataDirectory, m_clock, AfterWrite);
         for (const PrintedStatement &statement : plan.statements) {
             if (OnClient)
                 OnClient(statement);
             recoverJournals(m_dataDirectory);
-            const Outcome outcome = posting.post(statement, plan.parameters);
+            const Outcome outcome = posting->post(statement, plan.parameters);
             if (outcome.posted) {
                 ++result.posted;
                 result.errorLines << outcome.notes;
@@ -726,12 +753,20 @@ FinalizeResult Finalizer::run(const BillingPlan &plan)
                                          .arg(statement.clientName, outcome.reason);
             }
         }
+        posting->commit();
         if (plan.highestNumber() > 0)
-            posting.raiseCounterAbove(plan.highestNumber());
+            posting->raiseCounterAbove(plan.highestNumber());
     } catch (const EngineStop &stop) {
         result.engineMessage = QString::fromLocal8Bit(stop.message.c_str());
     } catch (const std::exception &e) {
+        // Failed before writing anything for its client: the clients posted before it are made
+        // durable (if that fails too, their journal stays for recovery).
         result.engineMessage = QString::fromLocal8Bit(e.what());
+        try {
+            if (posting)
+                posting->commit();
+        } catch (...) {
+        }
     }
     return result;
 }
@@ -755,28 +790,34 @@ RecoveryCount recoverJournals(const std::string &dataDirectory)
             journal.remove();
             continue;
         }
-        const std::optional<JournalEntry> entry = parseJournal(text);
-        if (!entry) {
-            // Cut short while it was written: nothing of it was applied.
-            journal.remove();
-            ++count.discarded;
-            continue;
-        }
-        if (!tables)
+        bool cutShort = false;
+        const std::vector<JournalEntry> entries = parseJournals(text, &cutShort);
+        if (!entries.empty() && !tables)
             tables = std::make_unique<PostingTables>(dir);
-        switch (recoverEntry(*tables, *entry)) {
-        case Recovered::Busy:
-            continue;
-        case Recovered::Forward:
-            ++count.rolledForward;
-            break;
-        case Recovered::Back:
-            ++count.rolledBack;
-            break;
-        case Recovered::Discarded:
-            ++count.discarded;
-            break;
+        bool busy = false;
+        for (const JournalEntry &entry : entries) {
+            switch (recoverEntry(*tables, entry)) {
+            case Recovered::Busy:
+                busy = true;
+                break;
+            case Recovered::Forward:
+                ++count.rolledForward;
+                break;
+            case Recovered::Back:
+                ++count.rolledBack;
+                break;
+            case Recovered::Discarded:
+                ++count.discarded;
+                break;
+            }
+            if (busy)
+                break; // left for the next time; entries done so far are done again harmlessly
         }
+        if (busy)
+            continue;
+        // A block cut short while it was written: nothing of it was applied.
+        if (cutShort)
+            ++count.discarded;
         journal.remove();
     }
     return count;

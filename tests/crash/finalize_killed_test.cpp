@@ -175,7 +175,11 @@ TEST(KilledFinalizer, RecoveryLeavesEveryClientPostedWholeOrNotAtAll)
         discarded += count.discarded;
         if (journals == 0)
             ++noJournal;
-        ASSERT_EQ(count.rolledForward + count.rolledBack + count.discarded, journals);
+        // One journal per killed copy, holding the clients it posted since its last flush.
+        ASSERT_GE(count.rolledForward + count.rolledBack + count.discarded, journals);
+        if (journals == 0) {
+            ASSERT_EQ(count.rolledForward + count.rolledBack + count.discarded, 0);
+        }
 
         const std::vector<std::string> faults = billingFaults(dir.path(), projectsBefore);
         ASSERT_TRUE(faults.empty()) << faults.front();
