@@ -81,11 +81,12 @@ void Listing::printRow(report::TBaseReport &r, const std::vector<ListingValue> &
     for (std::size_t i = 0; i < values.size() && i < cols.size(); ++i) {
         std::string text = values[i].printed;
         if (!text.empty()) {
-            // Left text may use the empty cells after it up to the next cell that prints text;
-            // centred and right text keep to their own cell.
+            // Left text may use the empty cells after it up to the next cell that prints text
+            // (the last cell's end when none does); centred and right text keep to their own
+            // cell.
             double room = cols[i].width - 2 * kCellMargin;
             if (cols[i].justify == JustifyLeft) {
-                double end = r.AreaRight();
+                double end = x; // the end of the last cell
                 for (std::size_t j = i + 1; j < values.size() && j < cols.size(); ++j)
                     if (!values[j].printed.empty()) {
                         end = starts[j];

@@ -3,8 +3,8 @@
 // projects), under the column heading block on every page. Each listing is its walk, its cells,
 // its heading and its row; the same rows go to the printed page and to "Save as CSV".
 //
-// A value longer than its cell is cut where the next cell that prints text begins (the right
-// edge of the print area for the last), so no value ever overprints another.
+// A value longer than its cell is cut where the next cell that prints text begins (the end of
+// the last cell when none does), so no value ever overprints another.
 #include <ostream>
 #include <optional>
 #include <span>

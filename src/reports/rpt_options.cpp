@@ -100,6 +100,7 @@ DatePicker::DatePicker(const platform::Clock &clock, QWidget *parent)
 {
     setMaxLength(10);
     setPlaceholderText(QStringLiteral("  /  /    "));
+    setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("00/00/00000")) + 8);
 }
 
 std::optional<QDate> DatePicker::date(bool *valid) const

@@ -34,7 +34,8 @@ public:
             static int argc = 1;
             static char name[] = "reports_tests";
             static char *argv[] = { name, nullptr };
-            qputenv("QT_QPA_PLATFORM", "offscreen");
+            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+                qputenv("QT_QPA_PLATFORM", "offscreen");
             // Lives until the process ends: destroying it after the test framework's statics
             // are gone crashes on exit.
             new QApplication(argc, argv);
