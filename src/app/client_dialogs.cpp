@@ -93,7 +93,8 @@ ClientSearchDialog::ClientSearchDialog(ui::Dataset &shadow, ui::Messages &messag
     connect(m_search, &QLineEdit::textEdited, this, &ClientSearchDialog::searchTyped);
     connect(&shadow, &ui::Dataset::afterScroll, this, &ClientSearchDialog::updateStatus);
     connect(&shadow, &ui::Dataset::rowsChanged, this, &ClientSearchDialog::updateStatus);
-    resize(620, 420);
+    // Every column of the grid in view at once.
+    resize(std::max(620, sizeHint().width()), 420);
     m_search->setFocus();
     m_grid->showCurrent();
     updateStatus();

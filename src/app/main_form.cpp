@@ -756,6 +756,9 @@ QWidget *TMainForm::buildInvoicesTab()
     ag->setVerticalSpacing(4);
     ag->setRowStretch(5, 1);
     layout->addWidget(aging, 2, 1, 2, 1);
+    // Both halves alike: the statement and payment grids get as much room as the detail.
+    layout->setColumnStretch(0, 1);
+    layout->setColumnStretch(1, 1);
     return page;
 }
 

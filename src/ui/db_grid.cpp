@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QScrollBar>
 #include <QStyle>
 
 #include "ui/action.h"
@@ -63,6 +64,18 @@ void DbGrid::sizeColumns(const Dataset *dataset, const QList<GridColumn> &column
             content = c.width * text.horizontalAdvance(u'X');
         setColumnWidth(i, std::max(content, title.horizontalAdvance(c.title)) + margin);
     }
+}
+
+QSize DbGrid::sizeHint() const
+{
+    QSize hint = QTableView::sizeHint();
+    if (!m_model)
+        return hint;
+    int width = 2 * frameWidth() + verticalScrollBar()->sizeHint().width();
+    for (int i = 0; i < m_model->columnCount(); ++i)
+        width += columnWidth(i);
+    hint.setWidth(width);
+    return hint;
 }
 
 void DbGrid::showCurrent()

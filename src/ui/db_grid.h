@@ -26,6 +26,8 @@ public:
     // Where a refused move (the dataset could not post its pending edit) is reported; without
     // it the grid just shows the dataset's row again.
     void setMessages(Messages *messages) { m_messages = messages; }
+    // Wide enough for every column, its frame and a vertical scroll bar.
+    QSize sizeHint() const override;
 
 signals:
     void rowActivated(int row);
