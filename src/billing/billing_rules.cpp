@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "platform/clock.h"
+#include "ui/counter_taker.h"
 #include "ui/data_cursor.h"
 #include "ui/dataset.h"
 #include "ui/date_text.h"
@@ -262,15 +263,8 @@ bool ClientWalk::next()
 
 std::int64_t highestInvoiceNumber(const ui::Dataset &invoices)
 {
-    const int field = invoices.fieldIndex(QStringLiteral("INV_NUMBER"));
-    if (field < 0 || !invoices.cursor())
-        return 0;
-    std::unique_ptr<ui::DataCursor> reader = invoices.cursor()->reader();
-    reader->cancelRange();
-    reader->setTag(QStringLiteral("INV_NUMBER"));
-    if (!reader->last())
-        return 0;
-    return std::int64_t(reader->value(std::size_t(field)).toDouble());
+    return std::int64_t(
+        ui::highestOnFile(invoices, QStringLiteral("INV_NUMBER"), QStringLiteral("INV_NUMBER")));
 }
 
 std::int64_t firstStatementNumber(ui::Dataset &track, ui::Dataset &invoices)

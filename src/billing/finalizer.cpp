@@ -32,7 +32,7 @@ constexpr RecNo kCounterRecord = 1;
 // forces each file to disk, and one flush for many clients keeps finalization fast. Their rows
 // stay locked until then.
 constexpr int kBatchClients = 32;
-constexpr std::size_t kBatchSlips = 4000;
+constexpr std::size_t kBatchSlips = 2000;
 constexpr std::uint8_t kDeletedMark = '*';
 
 const char *const kClients = "TWCLIENT";
@@ -436,7 +436,7 @@ Outcome Posting::post(const PrintedStatement &statement, const RunParameters &pa
         out.reason = reason;
         return out;
     };
-    const std::string clientNumber = statement.clientNumber.toStdString();
+    const std::string clientNumber = statement.clientNumber.toLatin1().toStdString();
 
     // The client row.
     dbf::Table &clients = m_tables[kClients];
