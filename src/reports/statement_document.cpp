@@ -263,6 +263,12 @@ void StatementDocument::prepareCursors()
     m_tables.slips.setTag(m_layout.slipTag);
     m_tables.projects.setTag(QStringLiteral("CLIENT_COD"));
     m_tables.activities.setTag(QStringLiteral("ACTIVITY"));
+    const ui::Dataset &slips = m_tables.slips;
+    const auto index = [&slips](const char *name) { return slips.fieldIndex(QLatin1String(name)); };
+    m_slipFields = { index("SL_CLIENT"), index("SL_ACT"), index("SL_PROJECT"), index("SL_DATEBEG"),
+        index("SL_HOURS"), index("SL_RATE"), index("SL_TOTAL"), index("SL_TAXABLE"),
+        index("SL_TAXAMT"), index("SL_DESCCLN") };
+    m_activityCache.clear();
     m_selection = std::make_unique<billing::Selection>(
         m_parameters, m_tables.clients, m_tables.slips, m_tables.invoices);
     m_walk = std::make_unique<billing::ClientWalk>(m_parameters, m_tables.clients);
@@ -482,17 +488,17 @@ bool StatementDocument::printPage(TBaseReport &r)
     }
 
     ui::Dataset &slips = m_tables.slips;
+    const SlipFields &f = m_slipFields;
     const QString client = m_statement.clientNumber;
     bool first = true;
     for (;;) {
         // On to the next billable slip of the client, or past its last slip.
-        while (!slips.eof() && text(slips, "SL_CLIENT") == client
-            && !m_selection->isBillable(client))
+        while (!slips.eof() && slipText(f.client) == client && !m_selection->isBillable(client))
             slips.next();
-        const bool end = slips.eof() || text(slips, "SL_CLIENT") != client;
+        const bool end = slips.eof() || slipText(f.client) != client;
         if (!first)
-            closeGroups(r, end ? QString() : text(slips, "SL_ACT"),
-                end ? QString() : text(slips, "SL_PROJECT"), end);
+            closeGroups(r, end ? QString() : slipText(f.activity),
+                end ? QString() : slipText(f.project), end);
         if (end)
             break;
         printSlip(r);
@@ -540,27 +546,26 @@ void StatementDocument::pageBreak(TBaseReport &r)
 void StatementDocument::printSlip(TBaseReport &r)
 {
     const ui::Dataset &slip = m_tables.slips;
-    ui::Dataset &acts = m_tables.activities;
-    const QString act = text(slip, "SL_ACT");
-    const QString project = text(slip, "SL_PROJECT");
+    const SlipFields &f = m_slipFields;
+    const QString act = slipText(f.activity);
+    const QString project = slipText(f.project);
     if (m_project.code.isEmpty())
         m_project.code = project;
     if (m_activity.code.isEmpty())
         m_activity.code = act;
 
-    m_description.LoadMemoField(bytes(slip.text(QStringLiteral("SL_DESCCLN"))));
+    m_description.LoadMemoField(bytes(slip.value(f.description).toString()));
     const int lines = r.CountMemoLines(m_description);
 
     // A missing activity prints its code and no rate of another record.
-    const bool actFound = !act.isEmpty() && acts.findKey({ act });
-    const QString actDesc = actFound ? text(acts, "DESC") : act;
-    const double taxRate = actFound ? number(acts, "TAXRATE") : 0.0;
+    const Activity &activityRecord = activity(act);
+    const QString actDesc = activityRecord.description;
 
-    const Cents total = Cents::fromDouble(number(slip, "SL_TOTAL"));
-    const bool taxable = flag(slip, "SL_TAXABLE");
-    const Cents slipTax = taxable ? Cents::fromDouble(number(slip, "SL_TAXAMT")) : Cents();
+    const Cents total = Cents::fromDouble(slip.value(f.total).toDouble());
+    const bool taxable = slipText(f.taxable).compare(QLatin1String("Y"), Qt::CaseInsensitive) == 0;
+    const Cents slipTax = taxable ? Cents::fromDouble(slip.value(f.taxAmount).toDouble()) : Cents();
     const bool taxLine = !slipTax.isZero() && m_layout.printTaxDetail;
-    const double hours = number(slip, "SL_HOURS");
+    const double hours = slip.value(f.hours).toDouble();
 
     if (r.LinesRemaining() - 2 < lines + (taxLine ? 1 : 0) && m_detailOnPage)
         pageBreak(r);
@@ -575,12 +580,12 @@ void StatementDocument::printSlip(TBaseReport &r)
     m_statement.slips.push_back(m_selection->printedSlip());
 
     r.AdvanceLine();
-    r.EmitText("\t" + bytes(ui::DateText::format(slip.value(QStringLiteral("SL_DATEBEG")).toDate())));
+    r.EmitText("\t" + bytes(ui::DateText::format(slip.value(f.date).toDate())));
     r.EmitText(lines > 0 ? std::string("\t") : "\t" + bytes(actDesc));
     if (m_layout.hours)
         r.EmitText("\t" + bytes(twoDecimals(hours)));
     if (m_layout.rate)
-        r.EmitText("\t" + bytes(money(Cents::fromDouble(number(slip, "SL_RATE")))));
+        r.EmitText("\t" + bytes(money(Cents::fromDouble(slip.value(f.rate).toDouble()))));
     r.EmitText("\t" + bytes(money(total)));
     m_detailOnPage = true;
     if (lines > 0)
@@ -593,8 +598,10 @@ void StatementDocument::printSlip(TBaseReport &r)
             pageBreak(r);
             r.AdvanceLine();
         }
-        const QString taxText = (actFound ? twoDecimals(taxRate) + QStringLiteral("% Tax on ")
-                                          : QStringLiteral("Tax on "))
+        const QString taxText = (activityRecord.found
+                                        ? twoDecimals(activityRecord.taxRate)
+                                            + QStringLiteral("% Tax on ")
+                                        : QStringLiteral("Tax on "))
             + money(total);
         r.EmitText("\t");
         r.EmitText("\t" + bytes(taxText.left(50)));
@@ -604,6 +611,24 @@ void StatementDocument::printSlip(TBaseReport &r)
             r.EmitText("\t");
         r.EmitLine("\t" + bytes(money(slipTax)));
     }
+}
+
+const StatementDocument::Activity &StatementDocument::activity(const QString &code)
+{
+    const auto cached = m_activityCache.constFind(code);
+    if (cached != m_activityCache.constEnd())
+        return *cached;
+    Activity a;
+    ui::Dataset &acts = m_tables.activities;
+    a.found = !code.isEmpty() && acts.findKey({ code });
+    a.description = a.found ? text(acts, "DESC") : code;
+    a.taxRate = a.found ? number(acts, "TAXRATE") : 0.0;
+    return *m_activityCache.insert(code, a);
+}
+
+QString StatementDocument::slipText(int field) const
+{
+    return m_tables.slips.value(field).toString().trimmed();
 }
 
 // The billing description from the current line down; what does not fit above the totals area

@@ -18,7 +18,7 @@
 //   clients     tag "NAME", walked through the run's range
 //   slips       range cancelled, tag of the statement's slip order, walked client by client
 //   projects    tag "CLIENT_COD", positioned on a subtotal's project
-//   activities  tag "ACTIVITY", positioned on each slip's activity
+//   activities  tag "ACTIVITY", positioned on each activity at its first slip of the run
 // invoices (previous balances, the highest number on file), setup and track are only read. The test statement moves no cursor: it reads the
 // setup record as it stands (in edit: the values on screen) and the terms of the client under
 // the client cursor.
@@ -27,6 +27,7 @@
 #include <vector>
 
 #include <QDate>
+#include <QHash>
 #include <QString>
 
 #include "billing/billing_rules.h"
@@ -126,6 +127,20 @@ public:
     const StatementLayout &layout() const { return m_layout; }
 
 private:
+    // An activity as the statement prints it, read once per run.
+    struct Activity
+    {
+        bool found = false;
+        QString description; // DESC, or the code when the activity is missing
+        double taxRate = 0;
+    };
+    // Field numbers of the slip fields read for every slip.
+    struct SlipFields
+    {
+        int client = -1, activity = -1, project = -1, date = -1, hours = -1, rate = -1,
+            total = -1, taxable = -1, taxAmount = -1, description = -1;
+    };
+
     struct Group
     {
         QString code;
@@ -156,6 +171,8 @@ private:
     void printSubtotal(report::TBaseReport &r, Group &group, bool project, const QString &next);
     void closeGroups(report::TBaseReport &r, const QString &nextActivity,
         const QString &nextProject, bool end);
+    const Activity &activity(const QString &code);
+    QString slipText(int field) const;
     QString termsLine() const;
     QString clientNumber() const;
 
@@ -171,6 +188,9 @@ private:
     std::unique_ptr<billing::Selection> m_selection;
     std::unique_ptr<billing::ClientWalk> m_walk;
     report::TBaseReport *m_report = nullptr;
+
+    SlipFields m_slipFields;
+    QHash<QString, Activity> m_activityCache;
 
     report::TDBMemoBuf m_message;
     report::TDBMemoBuf m_description;
