@@ -1,11 +1,8 @@
 #include "reports/report_run.h"
 
-#include <cmath>
 #include <deque>
 
 #include <QDate>
-#include <QPrinter>
-#include <QPrinterInfo>
 
 #include "billing/preview_form.h"
 #include "platform/clock.h"
@@ -30,33 +27,6 @@ QDate toQDate(std::chrono::year_month_day d)
 }
 
 } // namespace
-
-report::DeviceInfo printerDevice(const QString &printerName)
-{
-    const QPrinterInfo info = QPrinterInfo::printerInfo(printerName);
-    if (printerName.isEmpty() || info.isNull()
-        || printerName == QPrinterInfo::defaultPrinterName())
-        return report::defaultPrinterDevice();
-    report::DeviceInfo device = report::defaultPrinterDevice();
-    QPrinter p(info, QPrinter::HighResolution);
-    device.printerExists = true;
-    device.ppiX = p.logicalDpiX();
-    device.ppiY = p.logicalDpiY();
-    const QPageLayout layout = p.pageLayout();
-    const QSizeF paper = layout.fullRect(QPageLayout::Inch).size();
-    device.sheetWidth = paper.width();
-    device.sheetHeight = paper.height();
-    const QMarginsF m = layout.margins(QPageLayout::Inch);
-    device.offsetLeft = m.left();
-    device.offsetRight = m.right();
-    device.offsetTop = m.top();
-    device.offsetBottom = m.bottom();
-    device.deviceName = device.portName = printerName.toStdString();
-    device.driverName = info.makeAndModel().toStdString();
-    device.paperWidth = int(std::lround(paper.width() * 254));
-    device.paperLength = int(std::lround(paper.height() * 254));
-    return device;
-}
 
 ReportRun::ReportRun(ReportData data, const SelectionOptions &options, ui::Messages &messages,
     const platform::Clock &clock)
@@ -102,9 +72,7 @@ bool ReportRun::run(const RunRequest &request, QWidget *parent)
     report::QtTextMeasurer measurer;
     std::unique_ptr<report::TBaseReport> backEnd;
     if (fileBackEnd) {
-        auto filer = std::make_unique<report::TReportFiler>(
-            measurer, printerDevice(report::currentPrinterName()));
-        backEnd = std::move(filer);
+        backEnd = std::make_unique<report::TReportFiler>(measurer, report::reportFileDevice());
     } else {
         auto printer = std::make_unique<report::TReportPrinter>();
         printer->SelectPrinterIndex(report::currentPrinterIndex());
@@ -122,13 +90,17 @@ bool ReportRun::run(const RunRequest &request, QWidget *parent)
     backEnd->OnMessage = [this](const std::string &m) {
         m_messages.error(QString::fromLatin1(m.c_str()));
     };
+    status.OnError = [this](const QString &m) {
+        m_failure = m;
+        m_messages.error(m);
+    };
     job.wire(*backEnd);
     if (showStatus)
         showStatus(status);
     else
         status.exec();
 
-    m_canceled = status.Canceled();
+    m_canceled = status.Canceled() || status.Failed();
     if (!job.failure().empty()) {
         m_failure = QString::fromLatin1(job.failure().c_str());
         m_messages.error(m_failure);

@@ -76,8 +76,4 @@ private:
     QString m_failure;
 };
 
-// The chosen printer's sheet and resolution as the report file records them; the default
-// printer's for an empty or unknown name, 8.5 x 11 inches at 96 pixels per inch without one.
-report::DeviceInfo printerDevice(const QString &printerName);
-
 } // namespace reports
