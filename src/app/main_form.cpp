@@ -35,6 +35,7 @@
 #include "app/login/security_form.h"
 #include "app/shutdown.h"
 #include "app/startup.h"
+#include "billing/invoice_form.h"
 #include "platform/clock.h"
 #include "platform/ini_file.h"
 #include "reference/activity_form.h"
@@ -45,6 +46,7 @@
 #include "time/slip_numbering.h"
 #include "time/time_slip_form.h"
 #include "ui/action.h"
+#include "ui/cursor_scope.h"
 #include "ui/date_text.h"
 #include "ui/db_check_box.h"
 #include "ui/db_combo_box.h"
@@ -432,8 +434,42 @@ void TMainForm::buildMenus()
         reference::TEmployeeform form(m_data.dataset(MainData::EMPLOYEETABLE), m_messages, this);
         form.exec();
     });
-    m_commands.setHandler(Command::CompanySetup, [this] {
+    // The billing window borrows the main window's cursors; the client cursor in name order
+    // with its display held and the slip cursor without its range while it is open, both put
+    // back when it closes. The main window then returns to its remembered client.
+    const auto invoiceData = [this] {
+        return billing::InvoiceData{ m_data.clients(), m_data.dataset(MainData::SlipTable),
+            m_data.dataset(MainData::InvoiceTable), m_data.dataset(MainData::PaymentTable),
+            m_data.dataset(MainData::SlipShadowTable), m_data.dataset(MainData::ProjectTable),
+            m_data.dataset(MainData::ActivityTable1), m_data.dataset(MainData::EMPLOYEETABLE),
+            m_data.dataset(MainData::SetupTable), m_data.dataset(MainData::TrackTable),
+            m_data.state().dataDirectory, m_settings, &m_data.state().reportFont };
+    };
+    m_commands.setHandler(Command::BillingStatements, [this, invoiceData] {
+        static const platform::SystemClock clock;
+        {
+            ui::CursorScope clientScope(m_data.clients());
+            ui::CursorScope slipScope(m_data.dataset(MainData::SlipTable));
+            if (!ui::runAction(m_messages, [this] {
+                    m_data.clients().setTag(QStringLiteral("NAME"));
+                    m_data.dataset(MainData::SlipTable).cancelRange();
+                }))
+                return;
+            billing::TInvoiceform form(
+                billing::InvoiceMode::Billing, invoiceData(), m_messages, clock, this);
+            form.exec();
+        }
+        ui::runAction(m_messages, [this] {
+            m_data.clients().gotoBookmark(m_data.state().rememberedClient);
+            m_refresh.run();
+        });
+    });
+    m_commands.setHandler(Command::CompanySetup, [this, invoiceData] {
         reference::TSetupForm form(m_data.dataset(MainData::SetupTable), m_messages, this);
+        form.printTestStatement = [this, invoiceData, &form] {
+            static const platform::SystemClock clock;
+            billing::printTestStatement(invoiceData(), m_messages, clock, &form);
+        };
         connect(&form, &reference::TSetupForm::userFieldCaptionsChanged, this,
             [this](const QStringList &captions) {
                 for (int i = 0; i < 5 && i < captions.size(); ++i)

@@ -252,9 +252,11 @@ void TSetupForm::FontBtnClick()
 
 void TSetupForm::PrintBtnClick()
 {
-    // The test statement prints once statement printing exists; until then the printer is
-    // chosen and nothing more happens.
-    choosePrinter();
+    // The printer dialog first: Cancel prints nothing.
+    if (!choosePrinter())
+        return;
+    if (printTestStatement)
+        printTestStatement();
 }
 
 void TSetupForm::SaveBtnClick()

@@ -37,6 +37,10 @@ public:
     std::function<std::optional<QString>(const QString &current)> chooseFont;
     // The printer dialog; true when confirmed. By default the system print dialog.
     std::function<bool()> choosePrinter;
+    // "Pr&int Test Statement" after the printer dialog was confirmed: the sample statement laid
+    // out with the options on screen, saved or not. Set by the main window, which owns the
+    // cursors it runs over; unset, the button prints nothing.
+    std::function<void()> printTestStatement;
 
     ui::TPlacement *placement() const { return m_placement; }
     SetupRules &rules() { return m_rules; }

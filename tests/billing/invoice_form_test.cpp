@@ -20,6 +20,7 @@
 #include <QtTest>
 
 #include "app/main_data.h"
+#include "app/main_form.h"
 #include "billing/error_form.h"
 #include "billing/invoice_form.h"
 #include "billing/preview_form.h"
@@ -30,6 +31,8 @@
 #include "modal_answer.h"
 #include "platform/clock.h"
 #include "platform/ini_file.h"
+#include "reference/setup_form.h"
+#include "report_text.h"
 #include "report_engine/qt/status_form.h"
 #include "report_engine/base_report.h"
 #include "template_dir.h"
@@ -171,6 +174,14 @@ void inPreview(QObject *owner, std::function<void(billing::TPreviewForm *)> act,
         seen);
 }
 
+// With TARNW_SHOTS naming a folder, the windows a test looks at are saved there as PNG files.
+void shot(QWidget *w, const char *name)
+{
+    const QString folder = qEnvironmentVariable("TARNW_SHOTS");
+    if (!folder.isEmpty())
+        w->grab().save(QDir(folder).filePath(QString::fromLatin1(name) + QStringLiteral(".png")));
+}
+
 } // namespace
 
 class InvoiceFormTest : public QObject
@@ -238,6 +249,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(f.get()));
         QVERIFY(!f->FinalizeLabel->isVisible());
         QVERIFY(!f->FinalizeClientLabel->isVisible());
+        if (mode == int(billing::InvoiceMode::Billing))
+            shot(f.get(), "billing_window");
         // The minimum is 5 again at each opening, whatever it was set to before.
         f->MinimumSpin->setValue(250);
         f->CancelBtn->click();
@@ -436,7 +449,11 @@ private slots:
         QObject watch;
         bool previewed = false;
         QString pages;
-        inPreview(&watch, [&pages](billing::TPreviewForm *p) { pages = p->pageText(); },
+        inPreview(&watch,
+            [&pages](billing::TPreviewForm *p) {
+                pages = p->pageText();
+                shot(p, "statement_preview_100");
+            },
             &previewed);
         f->OKBtn->click();
         QVERIFY(previewed);
@@ -499,6 +516,138 @@ private slots:
         QVERIFY(!f->FinalizeLabel->isVisible());
     }
 
+    // "Pr&int Test Statement" after a billing run: the printer dialog first (Cancel prints
+    // nothing), then the sample statement previewed from the report file; afterwards the client
+    // cursor is in number order on its first client and the slip cursor on SL_CLIENT.
+    void testStatementAfterABillingRun_data()
+    {
+        QTest::addColumn<bool>("printerChosen");
+        QTest::newRow("printer dialog confirmed") << true;
+        QTest::newRow("printer dialog cancelled") << false;
+    }
+    void testStatementAfterABillingRun()
+    {
+        QFETCH(bool, printerChosen);
+        World w;
+        {
+            auto f = w.form();
+            QObject watch;
+            bool previewed = false;
+            inPreview(&watch, {}, &previewed);
+            f->OKBtn->click();
+            QVERIFY(previewed);
+        }
+        QVERIFY(QFile::remove(QStringLiteral("TWREPORT.RPT")));
+        w.data.clients().last(); // Carter Ltd
+        reference::TSetupForm setup(w.data.dataset(MainData::SetupTable), w.messages);
+        setup.choosePrinter = [printerChosen] { return printerChosen; };
+        setup.printTestStatement = [&w, &setup] {
+            billing::printTestStatement(w.invoiceData(), w.messages, w.clock, &setup);
+        };
+        // The options on screen, not saved: the statement is laid out with them.
+        w.data.dataset(MainData::SetupTable).setValue(QStringLiteral("COMPNAME"),
+            QStringLiteral("Unsaved Practice Name"));
+        QObject watch;
+        bool previewed = false;
+        QString pages;
+        inPreview(&watch, [&pages](billing::TPreviewForm *p) { pages = p->pageText(); },
+            &previewed);
+        auto *print = setup.findChild<QPushButton *>(QStringLiteral("PrintBtn"));
+        QVERIFY(print);
+        if (!printerChosen) {
+            print->click();
+            QVERIFY(!QFile::exists(QStringLiteral("TWREPORT.RPT")));
+            QCOMPARE(w.data.clients().tag().toUpper(), QStringLiteral("NAME"));
+            return;
+        }
+        print->click();
+        QVERIFY(previewed);
+        QCOMPARE(pages, QStringLiteral("Page 1 of 1"));
+        QVERIFY(recordedWords(QStringLiteral("TWREPORT.RPT")).contains(QStringLiteral("Unsaved")));
+        QCOMPARE(w.data.clients().tag().toUpper(), QStringLiteral("NUMBER"));
+        QCOMPARE(w.data.clients().text(QStringLiteral("NUMBER")).trimmed(), QStringLiteral("1001"));
+        QCOMPARE(w.data.dataset(MainData::SlipTable).tag().toUpper(), QStringLiteral("SL_CLIENT"));
+        QVERIFY(w.invoiceRows().isEmpty());
+        QVERIFY(w.data.dataset(MainData::SetupTable).isEditing()); // still the window's edit
+        setup.findChild<QPushButton *>(QStringLiteral("CancelBtn"))->click();
+    }
+
+    // Through the main window's menu item: the window opens over the main window's cursors and,
+    // when it closes, the main window stands on the client it showed before, with its slip and
+    // statement ranges, also when an engine error stops the run half-way.
+    void mainWindowCursorsComeBack_data()
+    {
+        QTest::addColumn<bool>("engineError");
+        QTest::newRow("completed run") << false;
+        QTest::newRow("engine error mid-run") << true;
+    }
+    void mainWindowCursorsComeBack()
+    {
+        QFETCH(bool, engineError);
+        World w; // makes the tables and their rows; the main window opens its own cursors
+        w.data.closeAll();
+        TempDir config;
+        platform::IniFile ini(config.path() / "TARNW.INI");
+        ini.writeString("Drive", "Path", w.data.state().dataDirectory);
+        ui::ScriptedMessages messages;
+        app::TMainForm main(ini, messages, [](MainData &) { return true; });
+        MainData &data = main.data();
+        data.state().accessLevel = 9;
+        QVERIFY(data.clients().findKey({ QStringLiteral("Baker & Sons") }));
+        QCOMPARE(data.currentClientNumber(), QStringLiteral("1002"));
+        ui::Dataset &slips = data.dataset(MainData::SlipTable);
+        const QString slipTag = slips.tag();
+        const QVariantList slipRange = slips.rangeLow();
+        QVERIFY(slips.hasRange());
+        QCOMPARE(slips.text(QStringLiteral("SL_CLIENT")).trimmed(), QStringLiteral("1002"));
+
+        QObject watch;
+        bool opened = false;
+        bool previewed = false;
+        answerNextModal<billing::TInvoiceform>(&watch,
+            [&](billing::TInvoiceform *f) {
+                QVERIFY(data.clients().controlsDisabled()); // held while the window is open
+                if (engineError) {
+                    const auto attach = f->attachDocument;
+                    f->attachDocument = [attach](report::TBaseReport &r,
+                                            const billing::RunParameters &p) {
+                        attach(r, p);
+                        auto calls = std::make_shared<int>(0);
+                        const auto page = r.OnPrintPage;
+                        r.OnPrintPage = [page, calls](report::TBaseReport &rr, int n) {
+                            if (++*calls == 2)
+                                throw std::runtime_error("Record locked by another user.");
+                            return page(rr, n);
+                        };
+                    };
+                    okWhenCanceled(f);
+                } else {
+                    inPreview(f, {}, &previewed);
+                }
+                f->OKBtn->click();
+                f->CancelBtn->click();
+            },
+            &opened);
+        main.action(QStringLiteral("BillingStatements"))->trigger();
+        QVERIFY(opened);
+        QCOMPARE(previewed, !engineError);
+        if (engineError)
+            QCOMPARE(messages.texts(), QStringList{ QStringLiteral("Record locked by another user.") });
+        else
+            QVERIFY(messages.shown().isEmpty());
+        QCOMPARE(data.currentClientNumber(), QStringLiteral("1002"));
+        QCOMPARE(data.clients().tag().toUpper(), QStringLiteral("NAME"));
+        QCOMPARE(slips.tag(), slipTag);
+        QVERIFY(slips.hasRange());
+        QCOMPARE(slips.rangeLow(), slipRange);
+        QCOMPARE(slips.text(QStringLiteral("SL_CLIENT")).trimmed(), QStringLiteral("1002"));
+        for (int i = 0; i < MainData::kCursorCount; ++i)
+            QVERIFY2(!data.dataset(MainData::Cursor(i)).controlsDisabled(),
+                MainData::cursorDefs()[std::size_t(i)].name);
+        QVERIFY(w.invoiceRows().isEmpty());
+        main.close(); // the shutdown closes the cursors
+    }
+
     // A client held by another copy while finalizing is listed once; the others are posted.
     void aLockedClientIsListed()
     {
@@ -528,6 +677,7 @@ private slots:
                 listed = e->lines();
                 for (auto *label : e->findChildren<QLabel *>())
                     explanation << label->text();
+                shot(e, "update_error_listing");
                 e->OKBtn->click();
             },
             &errorsShown);
