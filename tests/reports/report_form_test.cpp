@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPrinterInfo>
 #include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
@@ -22,6 +23,7 @@
 #include "reports/report_run.h"
 #include "reports/rpt_options.h"
 #include "report_fixture.h"
+#include "report_text.h"
 #include "temp_dir.h"
 #include "ui/scripted_messages.h"
 
@@ -374,4 +376,57 @@ TEST(ReportForm, SaveAsCsvReadBackByAnIndependentReader)
     EXPECT_EQ(read[1][0], QStringLiteral("M\u00fcller Caf\u00e9"));
     EXPECT_EQ(read[2][0], QStringLiteral("Smith, Jones & Co"));
     EXPECT_EQ(read[2][2], QStringLiteral("Ann \"Nan\" Lee"));
+}
+
+TEST(ReportForm, PreviewAndPrinterRunOnceIntoTheFileThatIsPrintedAndPreviewed)
+{
+    if (QPrinterInfo::defaultPrinterName() != QLatin1String("TarnwPDF"))
+        GTEST_SKIP() << "the PDF printer queue of scripts/setup-cups.sh is not the default printer";
+    const QDir queue(qEnvironmentVariable("TARNW_PDF_DIR", "/var/spool/tarnw-pdf"));
+    ReportTables t;
+    seedClients(t);
+    ui::ScriptedMessages messages;
+    const platform::ManualClock clock = decemberTenth();
+    QString font = QStringLiteral("Liberation Serif");
+    reports::TReportForm form(t.data(), font, messages, clock);
+    form.selectCategory(1);
+    form.ReportList->setCurrentRow(2);
+    form.PrinterCheck->setChecked(true);
+    form.SubHeadingEdit->setText(QStringLiteral("Printed and previewed"));
+    TempDir out;
+    const QString file = QString::fromStdString((out.path() / "TWREPORT.RPT").string());
+    // An older report file that the preview must not show.
+    {
+        reports::SelectionOptions none = wideOptions();
+        none.clientBegin = "Z";
+        ASSERT_TRUE(runToFile("Staff Listing", t, none, file.toStdString()));
+    }
+    const QStringList before = queue.entryList({ QStringLiteral("Tarnwick-job_*.pdf") });
+    QString previewedPage;
+    form.prepareRun = [&](reports::ReportRun &run) {
+        run.fileName = file;
+        run.showPreview = [&](billing::TPreviewForm &p) {
+            p.show();
+            previewedPage = p.pageText();
+            p.close();
+        };
+    };
+    form.PrintBtnClick();
+    EXPECT_TRUE(messages.shown().isEmpty()) << messages.lastText().toStdString();
+    EXPECT_EQ(previewedPage, QStringLiteral("Page 1 of 1"));
+    const auto texts = printedTexts(file.toStdString());
+    EXPECT_EQ(textsIn(texts, 1, 0.569, 0.571),
+        (std::vector<std::string>{ "Client", "Able", "Baker", "Charlie", "Delta", "Echo" }));
+    // The same file reached the printer queue.
+    bool printed = false;
+    for (int tries = 0; tries < 300 && !printed; ++tries) {
+        for (const QString &f : queue.entryList({ QStringLiteral("Tarnwick-job_*.pdf") }))
+            if (!before.contains(f)
+                && pdfWords(queue.filePath(f)).join(QLatin1Char(' ')).contains(
+                    QLatin1String("Printed and previewed")))
+                printed = true;
+        if (!printed)
+            QTest::qWait(100);
+    }
+    EXPECT_TRUE(printed);
 }
