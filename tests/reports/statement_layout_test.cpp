@@ -354,6 +354,28 @@ TEST(StatementLayout, StatementsNumberedFromNextInvoiceWhichPrintingLeavesAlone)
     EXPECT_EQ(d.nextInvoice(), 41);
 }
 
+TEST(StatementLayout, PreviousBalanceOnlyPrintsAStatementWithoutSlips)
+{
+    StatementData d;
+    d.addActivity(QStringLiteral("CONSULT"), QStringLiteral("Consulting"));
+    d.addClient(QStringLiteral("1001"), QStringLiteral("Alder & Sons"));
+    d.addClient(QStringLiteral("1002"), QStringLiteral("Birch Ltd"));
+    d.addInvoice(QStringLiteral("1001"), 7, 300, 120);
+    d.addSlip({ .client = QStringLiteral("1002") }); // billable, but no balance
+    auto params = d.parameters();
+    params.previousBalanceOnly = true;
+    billing::BillingPlan plan;
+    const Printed p = d.runBilling(params, &plan);
+    ASSERT_EQ(plan.statements.size(), 1u);
+    EXPECT_EQ(plan.statements[0].clientName, QStringLiteral("Alder & Sons"));
+    EXPECT_TRUE(plan.statements[0].slips.empty());
+    EXPECT_EQ(plan.statements[0].invoiceTotal(), Cents());
+    EXPECT_EQ(p.pages, 1);
+    EXPECT_EQ(totals(p), (std::vector<std::pair<std::string, Cents>>{
+                             { "Subtotal", Cents() }, { "Previous Balance", Cents::fromCents(18000) },
+                             { "Total Due", Cents::fromCents(18000) } }));
+}
+
 TEST(StatementLayout, NothingToPrintCancelsTheRun)
 {
     StatementData d;
