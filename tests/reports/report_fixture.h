@@ -13,6 +13,7 @@
 #include <QApplication>
 
 #include "dataset_dir.h"
+#include "temp_dir.h"
 #include "dbf/cursor.h"
 #include "dbf/date.h"
 #include "dbf/table.h"
@@ -36,6 +37,9 @@ public:
             static char *argv[] = { name, nullptr };
             if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
                 qputenv("QT_QPA_PLATFORM", "offscreen");
+            // Window placements saved by the forms go to a settings folder of the test's own.
+            static TempDir settings;
+            qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(settings.path().string()));
             // Lives until the process ends: destroying it after the test framework's statics
             // are gone crashes on exit.
             new QApplication(argc, argv);
