@@ -167,7 +167,16 @@ void killAndCheck()
         ASSERT_GE(pid, 0);
         if (pid == 0)
             writer(path, journalPath, round);
-        std::this_thread::sleep_for(std::chrono::microseconds(3000 + rng() % 30000));
+        // The kill lands a random time after the writer's first write began, however long the
+        // open took on a loaded machine or under the sanitizers.
+        const auto openDeadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        std::error_code ec;
+        while (fs::file_size(journalPath, ec) == 0 || ec) {
+            if (std::chrono::steady_clock::now() > openDeadline)
+                break;
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(rng() % 30000));
         ::kill(pid, SIGKILL);
         int status = 0;
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
