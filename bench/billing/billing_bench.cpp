@@ -11,8 +11,8 @@
 //   tarnw-bench-billing [clients] [slips] [directory]
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -66,7 +66,9 @@ std::string clientNumber(std::size_t i)
 void generate(const fs::path &dir, std::size_t clients, std::size_t slips)
 {
     std::mt19937_64 rng(20261210);
-    auto open = [&](const char *name) { return dbf::Table::open(dir, name, dbf::OpenMode::Exclusive); };
+    auto open = [&](const char *name) {
+        return dbf::Table::open(dir, name, dbf::OpenMode::Exclusive);
+    };
     {
         auto t = open("TWACT");
         dbf::Cursor c(*t);
@@ -99,7 +101,8 @@ void generate(const fs::path &dir, std::size_t clients, std::size_t slips)
                 pc.append();
                 pc.setText("PJ_CLIENT", clientNumber(i));
                 pc.setText("PJ_CODE", "P" + std::to_string(i) + "-" + std::to_string(k));
-                pc.setText("PJ_DESC", "Project " + std::to_string(k) + " of client " + std::to_string(i));
+                pc.setText(
+                    "PJ_DESC", "Project " + std::to_string(k) + " of client " + std::to_string(i));
                 pc.post();
             }
         }
@@ -117,7 +120,8 @@ void generate(const fs::path &dir, std::size_t clients, std::size_t slips)
             c.append();
             c.setInteger("SL_NUMBER", std::int64_t(n + 1));
             c.setText("SL_CLIENT", clientNumber(i));
-            c.setText("SL_PROJECT", rng() % 4 ? "P" + std::to_string(i) + "-" + std::to_string(rng() % 3) : "");
+            c.setText("SL_PROJECT",
+                rng() % 4 ? "P" + std::to_string(i) + "-" + std::to_string(rng() % 3) : "");
             const int act = int(rng() % 20);
             c.setText("SL_ACT", "ACT" + std::to_string(act));
             c.setText("SL_EMPLOY", "000");
@@ -234,7 +238,8 @@ int main(int argc, char **argv)
         check.rebuildMissingIndexes();
     }
     generate(master, clients, slips);
-    std::printf("%zu clients, %zu slips generated in %.1f s\n", clients, slips, secondsSince(started));
+    std::printf(
+        "%zu clients, %zu slips generated in %.1f s\n", clients, slips, secondsSince(started));
 
     const int runs = 3;
     std::vector<double> planRate, printRate, finalRate;
@@ -275,8 +280,9 @@ int main(int argc, char **argv)
             const double used = cpuSeconds() - cpu;
             const billing::BillingPlan &printed = document.plan();
             printRate.push_back(double(printed.statements.size()) / t);
-            std::printf("run %d: print  %zu statements, %lld bytes of report file in %.2f s (%.2f s "
-                        "processor): %.0f statements/s\n",
+            std::printf(
+                "run %d: print  %zu statements, %lld bytes of report file in %.2f s (%.2f s "
+                "processor): %.0f statements/s\n",
                 run, printed.statements.size(),
                 static_cast<long long>(fs::file_size(dir / "TWREPORT.RPT")), t, used,
                 printRate.back());

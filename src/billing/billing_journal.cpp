@@ -78,13 +78,13 @@ std::string checksumText(std::string_view bytes)
     throw dbf::IoError(path.filename().string() + ": " + what + ": " + std::strerror(errno));
 }
 
-void writeAll(int fd, const std::string &text, std::uint64_t offset,
-    const std::filesystem::path &path)
+void writeAll(
+    int fd, const std::string &text, std::uint64_t offset, const std::filesystem::path &path)
 {
     std::size_t done = 0;
     while (done < text.size()) {
-        const ssize_t n
-            = ::pwrite(fd, text.data() + done, text.size() - done, off_t(offset + done));
+        const ssize_t n =
+            ::pwrite(fd, text.data() + done, text.size() - done, off_t(offset + done));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -96,7 +96,9 @@ void writeAll(int fd, const std::string &text, std::uint64_t offset,
 
 bool lockByteZero(int fd)
 {
-    struct flock fl{};
+    struct flock fl
+    {
+    };
     fl.l_type = F_WRLCK;
     fl.l_whence = SEEK_SET;
     fl.l_start = 0;
@@ -123,8 +125,8 @@ std::string formatJournal(const JournalEntry &e)
     out << "invoice " << e.invoiceNumber << ' ' << e.invoiceRecNo << ' ' << toHex(e.invoiceImage)
         << '\n';
     for (const JournalField &f : e.fields)
-        out << "field " << char(f.kind) << ' ' << f.table << ' ' << f.recNo << ' ' << f.field
-            << ' ' << toHex(f.before) << ' ' << toHex(f.after) << '\n';
+        out << "field " << char(f.kind) << ' ' << f.table << ' ' << f.recNo << ' ' << f.field << ' '
+            << toHex(f.before) << ' ' << toHex(f.after) << '\n';
     std::string text = out.str();
     text += "end " + checksumText(text) + "\n";
     if (e.aborted)
@@ -351,7 +353,9 @@ bool ForeignJournal::lock()
     if (m_fd < 0 || !lockByteZero(m_fd))
         return false;
     // The owner may have removed it just before letting go: then there is nothing to recover.
-    struct stat st{};
+    struct stat st
+    {
+    };
     return ::fstat(m_fd, &st) == 0 && st.st_nlink > 0;
 }
 

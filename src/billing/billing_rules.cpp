@@ -59,8 +59,8 @@ QString clientNumberOf(const ui::Dataset &clients)
 
 } // namespace
 
-std::optional<SlipDates> resolveSlipDates(const QString &fromText, const QString &toText,
-    const platform::Clock &clock, QString *error)
+std::optional<SlipDates> resolveSlipDates(
+    const QString &fromText, const QString &toText, const platform::Clock &clock, QString *error)
 {
     const QDate today = toQDate(clock.today());
     const auto from = readDateBox(fromText, today.addDays(-kBlankDateReach), error);
@@ -196,7 +196,8 @@ Qualification Selection::qualify()
         q.qualifies = q.previousBalance.isPositive();
     else
         q.qualifies = q.sawBillable
-            && q.previousBalance + q.billable >= Cents::fromCents(std::int64_t(m_parameters.minimumBill) * 100);
+            && q.previousBalance + q.billable
+                >= Cents::fromCents(std::int64_t(m_parameters.minimumBill) * 100);
     return q;
 }
 

@@ -59,8 +59,8 @@ struct SlipDates
     QDate to;
     bool toGiven = false;
 };
-std::optional<SlipDates> resolveSlipDates(const QString &fromText, const QString &toText,
-    const platform::Clock &clock, QString *error);
+std::optional<SlipDates> resolveSlipDates(
+    const QString &fromText, const QString &toText, const platform::Clock &clock, QString *error);
 
 // Days until a statement is due: the trailing digits of the trimmed terms ("Net 30" 30,
 // "Net 120" 120, "Net 7" 7, "Due on Receipt" 0).

@@ -55,8 +55,8 @@ std::string_view bytesOf(const dbf::RecordLayout &layout, const Image &image, st
         layout.field(field).width };
 }
 
-void putBytes(const dbf::RecordLayout &layout, Image &image, std::size_t field,
-    std::string_view bytes)
+void putBytes(
+    const dbf::RecordLayout &layout, Image &image, std::size_t field, std::string_view bytes)
 {
     std::copy(bytes.begin(), bytes.end(), image.begin() + layout.offset(field));
 }
@@ -86,8 +86,8 @@ std::string numberBytes(const dbf::FieldDef &f, double value)
 {
     std::string out(f.width, ' ');
     if (!dbf::codec::formatNumber(value, f.decimals, { out.data(), out.size() }))
-        throw dbf::Error("The value " + std::to_string(value) + " does not fit in field " + f.name
-            + ".");
+        throw dbf::Error(
+            "The value " + std::to_string(value) + " does not fit in field " + f.name + ".");
     return out;
 }
 
@@ -488,7 +488,8 @@ Outcome Posting::post(const PrintedStatement &statement, const RunParameters &pa
     std::map<RecNo, const PrintedSlip *> printed;
     for (const PrintedSlip &s : statement.slips)
         printed[s.recNo] = &s;
-    const QString changed = QStringLiteral("Its time slips changed after the statement was printed.");
+    const QString changed =
+        QStringLiteral("Its time slips changed after the statement was printed.");
     if (found.size() != printed.size())
         return refuse(changed);
     std::vector<Image> slipImages;
@@ -500,7 +501,8 @@ Outcome Posting::post(const PrintedStatement &statement, const RunParameters &pa
         try {
             locks.push_back(slips.lockRecord(recNo));
         } catch (const dbf::RecordLocked &) {
-            return refuse(QStringLiteral("Time slip %1 was locked.").arg(p->second->number, 0, 'f', 0));
+            return refuse(
+                QStringLiteral("Time slip %1 was locked.").arg(p->second->number, 0, 'f', 0));
         }
         Image image = readImage(slips, recNo);
         if (!billable(image)
@@ -568,8 +570,8 @@ Outcome Posting::post(const PrintedStatement &statement, const RunParameters &pa
 
     // The journal entry: every change, computed before anything is written.
     JournalEntry entry;
-    entry.clientNumber = std::string(bytesOf(clientLayout, clientImage,
-        fieldIndex(clientLayout, "NUMBER")));
+    entry.clientNumber =
+        std::string(bytesOf(clientLayout, clientImage, fieldIndex(clientLayout, "NUMBER")));
     entry.clientRecNo = clientRecNo;
     entry.invoiceNumber = number;
     dbf::Table &invoices = m_tables[kInvoices];
@@ -618,12 +620,15 @@ Outcome Posting::post(const PrintedStatement &statement, const RunParameters &pa
             field(JournalField::Kind::Guard, g, {});
     }
     const dbf::RecordLayout &pl = projectTable.layout();
-    const std::size_t pjStart = fieldIndex(pl, "PJ_STARTDT"), pjHours = fieldIndex(pl, "PJ_TOTHOUR"),
+    const std::size_t pjStart = fieldIndex(pl, "PJ_STARTDT"),
+                      pjHours = fieldIndex(pl, "PJ_TOTHOUR"),
                       pjCharges = fieldIndex(pl, "PJ_TOTCHG");
     for (const ProjectSum &p : projects) {
         if (p.recNo == 0) {
-            out.notes << QStringLiteral("Project file not updated for client %1.  Project %2 missing.")
-                             .arg(statement.clientName, QString::fromLatin1(dbf::codec::trim(p.code)));
+            out.notes << QStringLiteral(
+                "Project file not updated for client %1.  Project %2 missing.")
+                             .arg(statement.clientName,
+                                 QString::fromLatin1(dbf::codec::trim(p.code)));
             continue;
         }
         const Image image = readImage(projectTable, p.recNo);
@@ -639,7 +644,8 @@ Outcome Posting::post(const PrintedStatement &statement, const RunParameters &pa
                 { JournalField::Kind::Guard, kProjects, p.recNo, guard, bytes, bytes });
         }
         const std::string hoursBefore(bytesOf(pl, image, pjHours));
-        const double hoursAfter = (std::llround(numberOf(hoursBefore) * 10000) + p.tenThousandthHours) / 10000.0;
+        const double hoursAfter =
+            (std::llround(numberOf(hoursBefore) * 10000) + p.tenThousandthHours) / 10000.0;
         entry.fields.push_back({ JournalField::Kind::Set, kProjects, p.recNo, "PJ_TOTHOUR",
             hoursBefore, numberBytes(pl.field(pjHours), hoursAfter) });
         const std::string chargesBefore(bytesOf(pl, image, pjCharges));
@@ -692,8 +698,8 @@ void Posting::rollBack(
     try {
         m_journal.markAborted();
         for (std::size_t i = std::min(recordsWritten + 1, records.size()); i-- > 0;)
-            applyRecord(m_tables[records[i].table], records[i].recNo, records[i].fields,
-                Direction::Back);
+            applyRecord(
+                m_tables[records[i].table], records[i].recNo, records[i].fields, Direction::Back);
         if (appended != 0) {
             dbf::Table &invoices = m_tables[kInvoices];
             dbf::RecordLock lock = invoices.lockRecord(appended);

@@ -142,8 +142,8 @@ struct BillingDatasets
         open(invoices, dir, "TWINVOIC", QStringLiteral("INV_CLIENT"));
         open(track, dir, "TWTRACK", {});
     }
-    static void open(ui::Dataset &d, const std::filesystem::path &dir, const char *table,
-        const QString &tag)
+    static void open(
+        ui::Dataset &d, const std::filesystem::path &dir, const char *table, const QString &tag)
     {
         d.open(ui::EngineCursor::open(dir, table));
         if (!tag.isEmpty())
@@ -178,9 +178,9 @@ inline std::map<std::string, ProjectTotals> projectTotals(const std::filesystem:
     auto t = dbf::Table::open(dir, "TWPROJCT", dbf::OpenMode::Shared);
     dbf::Cursor c(*t);
     for (bool more = !c.isEmpty(); more; more = c.next())
-        totals[c.text("PJ_CLIENT") + "/" + c.text("PJ_CODE")]
-            = { std::llround(c.number("PJ_TOTHOUR") * 10000),
-                  std::llround(c.number("PJ_TOTCHG") * 100) };
+        totals[c.text("PJ_CLIENT") + "/" + c.text("PJ_CODE")] = {
+            std::llround(c.number("PJ_TOTHOUR") * 10000), std::llround(c.number("PJ_TOTCHG") * 100)
+        };
     return totals;
 }
 
@@ -213,8 +213,8 @@ inline std::vector<std::string> billingFaults(const std::filesystem::path &dir,
             if (invoices.count(n))
                 faults.push_back("F1 invoice " + std::to_string(n) + " twice");
             invoices[n] = { c.text("INV_CLIENT"), std::llround(c.number("INV_TOTAL") * 100),
-                std::llround(c.number("INV_TAXAMT") * 100), std::llround(c.number("INV_PAID") * 100),
-                0, 0 };
+                std::llround(c.number("INV_TAXAMT") * 100),
+                std::llround(c.number("INV_PAID") * 100), 0, 0 };
         }
     }
     std::map<std::string, ProjectTotals> added;
@@ -231,8 +231,8 @@ inline std::vector<std::string> billingFaults(const std::filesystem::path &dir,
             }
             const auto it = invoices.find(n);
             if (it == invoices.end() || it->second.client != c.text("SL_CLIENT")) {
-                faults.push_back("F2 billed " + slip + " names no invoice of its client: "
-                    + std::to_string(n));
+                faults.push_back(
+                    "F2 billed " + slip + " names no invoice of its client: " + std::to_string(n));
                 continue;
             }
             const std::int64_t total = std::llround(c.number("SL_TOTAL") * 100);
@@ -256,15 +256,16 @@ inline std::vector<std::string> billingFaults(const std::filesystem::path &dir,
                 + std::to_string(inv.slipTotal) + " + " + std::to_string(inv.slipTax));
     }
     for (const auto &[key, now] : projectTotals(dir)) {
-        ProjectTotals expected = projectsBefore.count(key) ? projectsBefore.at(key) : ProjectTotals{};
+        ProjectTotals expected =
+            projectsBefore.count(key) ? projectsBefore.at(key) : ProjectTotals{};
         if (added.count(key)) {
             expected.tenThousandthHours += added[key].tenThousandthHours;
             expected.chargeCents += added[key].chargeCents;
         }
         if (!(now == expected))
-            faults.push_back("F4 project " + key + " holds " + std::to_string(now.tenThousandthHours)
-                + "/" + std::to_string(now.chargeCents) + ", expected "
-                + std::to_string(expected.tenThousandthHours) + "/"
+            faults.push_back("F4 project " + key + " holds "
+                + std::to_string(now.tenThousandthHours) + "/" + std::to_string(now.chargeCents)
+                + ", expected " + std::to_string(expected.tenThousandthHours) + "/"
                 + std::to_string(expected.chargeCents));
     }
     {

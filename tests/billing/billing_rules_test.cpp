@@ -71,16 +71,9 @@ TEST(DueDays, TrailingDigitsOfTheTrimmedTerms)
         const char *terms;
         int days;
     } cases[] = {
-        { "Net 30", 30 },
-        { "Net 120", 120 },
-        { "Net 7", 7 },
-        { "Net 10   ", 10 },
-        { "Due on Receipt", 0 },
-        { "Due On Receipt", 0 },
-        { "", 0 },
-        { "30 days", 0 },
-        { "2/10 Net 30", 30 },
-        { "Net 99999999999999999", 99999 }, // a due date stays a real date
+        { "Net 30", 30 }, { "Net 120", 120 }, { "Net 7", 7 }, { "Net 10   ", 10 },
+        { "Due on Receipt", 0 }, { "Due On Receipt", 0 }, { "", 0 }, { "30 days", 0 },
+        { "2/10 Net 30", 30 }, { "Net 99999999999999999", 99999 }, // a due date stays a real date
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.terms);
@@ -138,8 +131,8 @@ TEST(Qualification, MinimumBillPreviousBalanceAndBillableSlips)
     const QualifyCase cases[] = {
         { "4.99 below the minimum", { slip(4.99) }, {}, 5, false, false, false, true, 499, 0 },
         { "exactly 5.00", { slip(5.00) }, {}, 5, false, false, true, true, 500, 0 },
-        { "0.01 + 4.02 + 0.97 is 5.00", { slip(0.01), slip(4.02), slip(0.97) }, {}, 5, false,
-            false, true, true, 500, 0 },
+        { "0.01 + 4.02 + 0.97 is 5.00", { slip(0.01), slip(4.02), slip(0.97) }, {}, 5, false, false,
+            true, true, 500, 0 },
         { "minimum 0 and a 0.00 slip", { slip(0) }, {}, 0, false, false, true, true, 0, 0 },
         { "minimum 0 and no slip", {}, {}, 0, false, false, false, false, 0, 0 },
         { "unfinished, billed, undated slips never count", { undone, billed, undated }, {}, 0,
@@ -150,14 +143,14 @@ TEST(Qualification, MinimumBillPreviousBalanceAndBillableSlips)
         { "tax is not billable", { taxed }, {}, 5, false, false, false, true, 450, 0 },
         { "previous balance added when printed", { slip(2) }, { { 4, 1 } }, 5, true, false, true,
             true, 200, 300 },
-        { "previous balance ignored when not printed", { slip(2) }, { { 4, 1 } }, 5, false,
-            false, false, true, 200, 0 },
-        { "credit balance lowers the sum", { slip(6) }, { { 10, 12 } }, 5, true, false, false,
-            true, 600, -200 },
-        { "previous balance alone needs a billable slip", {}, { { 50, 0 } }, 5, true, false,
-            false, false, 0, 5000 },
-        { "previous balance accounts: a balance qualifies", {}, { { 50, 0 } }, 5, true, true,
-            true, false, 0, 5000 },
+        { "previous balance ignored when not printed", { slip(2) }, { { 4, 1 } }, 5, false, false,
+            false, true, 200, 0 },
+        { "credit balance lowers the sum", { slip(6) }, { { 10, 12 } }, 5, true, false, false, true,
+            600, -200 },
+        { "previous balance alone needs a billable slip", {}, { { 50, 0 } }, 5, true, false, false,
+            false, 0, 5000 },
+        { "previous balance accounts: a balance qualifies", {}, { { 50, 0 } }, 5, true, true, true,
+            false, 0, 5000 },
         { "previous balance accounts: paid up does not", { slip(80) }, { { 50, 50 } }, 5, true,
             true, false, true, 8000, 0 },
         { "previous balance accounts without PRINTPREVB: none", { slip(80) }, { { 50, 0 } }, 5,

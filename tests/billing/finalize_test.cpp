@@ -35,8 +35,8 @@ struct InvoiceRow
 
 std::ostream &operator<<(std::ostream &os, const InvoiceRow &r)
 {
-    return os << r.client << " " << r.total << " " << r.tax << " " << r.paid << " " << r.date
-              << " " << r.due;
+    return os << r.client << " " << r.total << " " << r.tax << " " << r.paid << " " << r.date << " "
+              << r.due;
 }
 
 // Live invoices by number.
@@ -224,8 +224,8 @@ struct Change
 {
     const char *name;
     const char *reason;
-    std::function<void(Fixture &, std::vector<std::unique_ptr<dbf::Table>> &,
-        std::vector<dbf::RecordLock> &)>
+    std::function<void(
+        Fixture &, std::vector<std::unique_ptr<dbf::Table>> &, std::vector<dbf::RecordLock> &)>
         apply;
 };
 
@@ -247,8 +247,8 @@ TEST(Finalize, AClientChangedSincePrintingIsListedAndNotPosted)
     const Change changes[] = {
         { "a slip completed", changed,
             [](Fixture &f, Tables &, Locks &) {
-                editSlip(f.dir.path(), f.unfinished,
-                    [](dbf::Cursor &c) { c.setInteger("SL_DONE", 1); });
+                editSlip(
+                    f.dir.path(), f.unfinished, [](dbf::Cursor &c) { c.setInteger("SL_DONE", 1); });
             } },
         { "a new slip entered", changed,
             [](Fixture &f, Tables &, Locks &) {
@@ -377,7 +377,8 @@ TEST(Finalize, ASlipOpenInAnotherProcessKeepsItsClientOut)
         ::close(fd);
 
     EXPECT_EQ(r.posted, 2);
-    EXPECT_EQ(r.errorLines, QStringList({ "Bill not finalized for Adams.  Time slip 1 was locked." }));
+    EXPECT_EQ(
+        r.errorLines, QStringList({ "Bill not finalized for Adams.  Time slip 1 was locked." }));
     const auto billed = slipInvoices(f.dir.path());
     EXPECT_EQ(billed.at(f.slipOf["000001"][0]), -1);
     EXPECT_EQ(billed.at(f.slipOf["000001"][1]), -1);

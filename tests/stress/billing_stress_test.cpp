@@ -198,8 +198,8 @@ TEST(BillingStress, TwoCopiesPrintAndFinalizeOverlappingRanges)
     // A printed number left unused belongs to a statement listed as not finalized.
     for (const auto &[key, times] : printed) {
         if (!onFile.count(key)) {
-            EXPECT_EQ(int(listed.count(key)), times)
-                << "statement " << key.second << " of " << key.first << " neither posted nor listed";
+            EXPECT_EQ(int(listed.count(key)), times) << "statement " << key.second << " of "
+                                                     << key.first << " neither posted nor listed";
         }
     }
     std::printf("%d statements printed by two copies, %zu posted, %zu listed as not finalized\n",
