@@ -35,6 +35,7 @@
 #include "report_text.h"
 #include "report_engine/qt/status_form.h"
 #include "report_engine/base_report.h"
+#include "report_engine/report_file_reader.h"
 #include "template_dir.h"
 #include "ui/scripted_messages.h"
 
@@ -651,6 +652,55 @@ private slots:
                 MainData::cursorDefs()[std::size_t(i)].name);
         QVERIFY(w.invoiceRows().isEmpty());
         main.close(); // the shutdown closes the cursors
+    }
+
+    // The copies chosen in the print dialog go with the run's report file; Cancel in the status
+    // window ends the run without preview and without the question.
+    void copiesAndCancel_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("three copies, completed") << false;
+        QTest::newRow("cancelled on the second statement") << true;
+    }
+    void copiesAndCancel()
+    {
+        QFETCH(bool, cancel);
+        World w;
+        auto f = w.form();
+        f->choosePrinter = [] { return std::optional<int>(3); };
+        f->PrintSetupBtn->click();
+        if (cancel) {
+            const auto attach = f->attachDocument;
+            f->attachDocument = [attach](report::TBaseReport &r, const billing::RunParameters &p) {
+                attach(r, p);
+                auto calls = std::make_shared<int>(0);
+                const auto page = r.OnPrintPage;
+                r.OnPrintPage = [page, calls](report::TBaseReport &rr, int n) {
+                    if (++*calls == 2)
+                        rr.CancelReport(); // the status window's Cancel
+                    return page(rr, n);
+                };
+            };
+        }
+        QObject watch;
+        bool previewed = false;
+        inPreview(&watch, [](billing::TPreviewForm *p) { p->saveAsPdf(QStringLiteral("c.pdf")); },
+            &previewed);
+        if (cancel)
+            okWhenCanceled(&watch);
+        w.messages.enqueue(ui::MessageAnswer::No);
+        f->OKBtn->click();
+        if (cancel) {
+            QVERIFY(!previewed);
+            QVERIFY(w.messages.shown().isEmpty());
+            return;
+        }
+        QVERIFY(previewed);
+        report::ReportFileReader reader;
+        reader.open("TWREPORT.RPT");
+        QCOMPARE(reader.header().copies, 3);
+        QCOMPARE(w.messages.texts(),
+            QStringList{ QStringLiteral("Do you want to finalize this billing?") });
     }
 
     // A client held by another copy while finalizing is listed once; the others are posted.
