@@ -22,6 +22,8 @@ void put32(std::uint8_t *p, std::uint32_t v)
 
 // Room for one node plus one extra entry while a split is being arranged.
 constexpr std::size_t kScratch = 2 * MdxFile::kBlockSize;
+// Longest key of a tag (dBASE IV allows 100 bytes).
+constexpr std::size_t kMaxKeyBytes = 100;
 
 } // namespace
 
@@ -299,14 +301,15 @@ RecNo BTree::recNo(const Path &path)
     return node(path.levels.back().page).ptr(path.levels.back().index);
 }
 
-RecNo BTree::findOther(const std::uint8_t *key, RecNo except)
+RecNo BTree::findOther(
+    const std::uint8_t *key, RecNo except, const std::function<bool(RecNo)> &counts)
 {
     Path path;
     for (bool at = seek(path, key, m_keyLength, 0); at; at = next(path)) {
         if (compareKeys(m_type, this->key(path), key, m_keyLength) != 0)
             return 0;
         const RecNo r = recNo(path);
-        if (r != except)
+        if (r != except && (!counts || counts(r)))
             return r;
     }
     return 0;
@@ -340,6 +343,10 @@ void BTree::insert(const std::uint8_t *key, RecNo recNo)
     const Level leaf = path.levels.back();
     const Node nd = node(leaf.page);
     const std::size_t n = nd.n, idx = leaf.index;
+    // Listed already (a writer stopped after this tag took the key, or a record recalled whose
+    // key another program kept): nothing to add.
+    if (idx < n && nd.ptr(idx) == recNo && compareKeys(m_type, nd.key(idx), key, m_keyLength) == 0)
+        return;
     // A new highest entry of this leaf: raise the separators first (still a valid bound).
     if (idx == n)
         updateSeparators(path, leafLevel, key);
@@ -357,34 +364,44 @@ void BTree::insert(const std::uint8_t *key, RecNo recNo)
         m_file.writeBlock(leaf.page, b);
         return;
     }
-    // Split: the left part goes to a new block, the old block keeps the right part. Appending
-    // at the end of a leaf keeps the left block full (tables grow at the end).
+    // Split, copy-on-write: the halves go to blocks nothing links to yet, and one write of the
+    // parent (or of the tag header, for a new root) switches from the old block to them, so a
+    // stop at any moment leaves either the old tree or the new one. When the entry goes after
+    // the last one of the leaf (tables grow at the end) the old block stays as it is, as the
+    // full left half, and only the new right block holds the entry: nothing is left unused.
     const std::size_t total = n + 1;
     const std::size_t leftCount = idx == n ? n : total / 2;
-    std::uint8_t left[MdxFile::kBlockSize] = {};
-    put32(left, static_cast<std::uint32_t>(leftCount));
-    std::memcpy(left + 8, b + 8, leftCount * m_item);
     std::uint8_t right[MdxFile::kBlockSize] = {};
     put32(right, static_cast<std::uint32_t>(total - leftCount));
     std::memcpy(right + 8, b + 8 + leftCount * m_item, (total - leftCount) * m_item);
-    const std::uint32_t newPage = m_file.allocateBlock();
-    m_file.writeBlock(newPage, left);
-    insertIntoParent(
-        path, static_cast<int>(leafLevel) - 1, newPage, left + 8 + (leftCount - 1) * m_item + 4);
-    m_file.writeBlock(leaf.page, right);
+    std::uint32_t leftPage = leaf.page;
+    if (idx != n) {
+        std::uint8_t left[MdxFile::kBlockSize] = {};
+        put32(left, static_cast<std::uint32_t>(leftCount));
+        std::memcpy(left + 8, b + 8, leftCount * m_item);
+        leftPage = m_file.allocateBlock();
+        m_file.writeBlock(leftPage, left);
+    }
+    const std::uint32_t rightPage = m_file.allocateBlock();
+    m_file.writeBlock(rightPage, right);
+    std::uint8_t separator[kMaxKeyBytes];
+    std::memcpy(separator, b + 8 + (leftCount - 1) * m_item + 4, m_keyLength);
+    replaceInParent(path, static_cast<int>(leafLevel) - 1, leftPage, separator, rightPage);
 }
 
-// Puts (child, separator) into the interior node at path level `level`, before the entry that
-// leads to the node being split; level -1 makes a new root above the old one.
-void BTree::insertIntoParent(
-    const Path &path, int level, std::uint32_t child, const std::uint8_t *separator)
+// The node below path level `level` (the child the path follows) is replaced by `left`,
+// `separator`, `right`: one write of the interior node at `level` when it has room. A full node
+// is split into two new blocks and the change goes one level up; level -1 makes a new root and
+// the tag header's root pointer is the switching write.
+void BTree::replaceInParent(const Path &path, int level, std::uint32_t left,
+    const std::uint8_t *separator, std::uint32_t right)
 {
     if (level < 0) {
         std::uint8_t root[MdxFile::kBlockSize] = {};
         put32(root, 1);
-        put32(root + 8, child);
+        put32(root + 8, left);
         std::memcpy(root + 12, separator, m_keyLength);
-        put32(root + 8 + m_item, path.levels.front().page);
+        put32(root + 8 + m_item, right);
         const std::uint32_t page = m_file.allocateBlock();
         m_file.writeBlock(page, root);
         m_file.setRoot(m_tag, page);
@@ -398,30 +415,32 @@ void BTree::insertIntoParent(
     std::memmove(b + 8 + (pos + 1) * m_item, b + 8 + pos * m_item, (n - pos) * m_item + 4);
     std::uint8_t *e = b + 8 + pos * m_item;
     std::memset(e, 0, m_item);
-    put32(e, child);
+    put32(e, left);
     std::memcpy(e + 4, separator, m_keyLength);
+    put32(e + m_item, right);
     const std::size_t keys = n + 1;
-    if (keys <= m_maxKeys - 1) {
+    if (keys <= m_maxKeys - 1u) {
         put32(b, static_cast<std::uint32_t>(keys));
         m_file.writeBlock(at.page, b);
         return;
     }
-    // Split the interior node: children 0..m to the left (key m goes up), m+1..keys right.
+    // Children 0..m to the left block (key m goes up), m+1..keys to the right one.
     const std::size_t m = keys / 2;
-    std::uint8_t left[MdxFile::kBlockSize] = {};
-    put32(left, static_cast<std::uint32_t>(m));
-    std::memcpy(left + 8, b + 8, m * m_item);
-    put32(left + 8 + m * m_item, get32(b + 8 + m * m_item));
-    std::uint8_t up[100];
+    std::uint8_t leftNode[MdxFile::kBlockSize] = {};
+    put32(leftNode, static_cast<std::uint32_t>(m));
+    std::memcpy(leftNode + 8, b + 8, m * m_item);
+    put32(leftNode + 8 + m * m_item, get32(b + 8 + m * m_item));
+    std::uint8_t up[kMaxKeyBytes];
     std::memcpy(up, b + 8 + m * m_item + 4, m_keyLength);
-    std::uint8_t right[MdxFile::kBlockSize] = {};
+    std::uint8_t rightNode[MdxFile::kBlockSize] = {};
     const std::size_t rightKeys = keys - 1 - m;
-    put32(right, static_cast<std::uint32_t>(rightKeys));
-    std::memcpy(right + 8, b + 8 + (m + 1) * m_item, rightKeys * m_item + 4);
-    const std::uint32_t newPage = m_file.allocateBlock();
-    m_file.writeBlock(newPage, left);
-    insertIntoParent(path, level - 1, newPage, up);
-    m_file.writeBlock(at.page, right);
+    put32(rightNode, static_cast<std::uint32_t>(rightKeys));
+    std::memcpy(rightNode + 8, b + 8 + (m + 1) * m_item, rightKeys * m_item + 4);
+    const std::uint32_t leftPage = m_file.allocateBlock();
+    m_file.writeBlock(leftPage, leftNode);
+    const std::uint32_t rightPage = m_file.allocateBlock();
+    m_file.writeBlock(rightPage, rightNode);
+    replaceInParent(path, level - 1, leftPage, up, rightPage);
 }
 
 bool BTree::erase(const std::uint8_t *key, RecNo recNo)
@@ -440,7 +459,7 @@ bool BTree::erase(const std::uint8_t *key, RecNo recNo)
     put32(b, static_cast<std::uint32_t>(n - 1));
     m_file.writeBlock(leaf.page, b);
     if (idx == n - 1 && n > 1) {
-        std::uint8_t last[100];
+        std::uint8_t last[kMaxKeyBytes];
         std::memcpy(last, b + 8 + (n - 2) * m_item + 4, m_keyLength);
         updateSeparators(path, path.levels.size() - 1, last);
     }

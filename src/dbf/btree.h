@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -36,9 +37,15 @@ namespace dbf {
 //       except after that child's last leaf was emptied by deletes;
 //   I6  leaf record numbers lie in 1..record count; each live record of the table appears
 //       exactly once, a deleted record not at all; a unique tag holds no key twice.
-// Deletes leave emptied leaves in place (a rebuild reclaims them); splits write the new block
-// (the left half) and link it into the parent before the old block is cut down to the right
-// half, so a crash in between leaves keys twice, never lost.
+// Every change is made valid for readers by one block write. An insert or erase that fits
+// rewrites its leaf in place. A split writes both halves to new blocks first (at the end of a
+// leaf the old block stays as the left half) and then one write of the parent, or of the tag
+// header's root pointer, switches to them; a full parent is split the same way one level up. A
+// stop before the switching write leaves the old tree and some blocks nothing links to, a stop
+// after it the new tree. Separators are raised before a larger key enters a leaf and lowered
+// after an erase, so they stay valid bounds at every moment (a stop may leave one above its
+// child's highest key). Deletes leave emptied leaves in place; a rebuild reclaims them and the
+// blocks splits left unused.
 class BTree
 {
 public:
@@ -71,8 +78,10 @@ public:
     const std::uint8_t *key(const Path &path);
     RecNo recNo(const Path &path);
 
-    // Record number of an entry with exactly this key other than `except`, or 0.
-    RecNo findOther(const std::uint8_t *key, RecNo except);
+    // Record number of an entry with exactly this key other than `except` for which `counts`
+    // says true (all when it is empty), or 0.
+    RecNo findOther(
+        const std::uint8_t *key, RecNo except, const std::function<bool(RecNo)> &counts = {});
     void insert(const std::uint8_t *key, RecNo recNo);
     // False when the entry was not there.
     bool erase(const std::uint8_t *key, RecNo recNo);
@@ -94,8 +103,8 @@ private:
     void descendEdge(Path &path, std::uint32_t page, bool rightmost);
     bool normalizeForward(Path &path);
     void updateSeparators(const Path &path, std::size_t childLevel, const std::uint8_t *key);
-    void insertIntoParent(
-        const Path &path, int level, std::uint32_t child, const std::uint8_t *separator);
+    void replaceInParent(const Path &path, int level, std::uint32_t left,
+        const std::uint8_t *separator, std::uint32_t right);
 
     MdxFile &m_file;
     std::size_t m_tag;

@@ -1,6 +1,7 @@
 #include "dbf/file.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "dbf/errors.h"
@@ -156,6 +157,26 @@ void File::sync()
 {
     if (::fdatasync(m_fd) != 0)
         fail(m_path, "sync", errno);
+}
+
+void File::renameTo(const std::filesystem::path &to)
+{
+    if (::rename(m_path.c_str(), to.c_str()) != 0)
+        fail(m_path, "rename", errno);
+    m_path = to;
+}
+
+void File::syncDirectory(const std::filesystem::path &directory)
+{
+    const int fd =
+        ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        fail(directory, "open", errno);
+    const int rc = ::fsync(fd);
+    const int error = errno;
+    ::close(fd);
+    if (rc != 0 && error != EINVAL)
+        fail(directory, "sync", error);
 }
 
 bool File::tryLock(std::uint64_t offset, std::uint64_t length, LockKind kind)

@@ -43,6 +43,10 @@ public:
     std::uint64_t size() const;
     void truncate(std::uint64_t size);
     void sync();
+    // Renames the file (replacing `to`); the descriptor and its locks stay with it.
+    void renameTo(const std::filesystem::path &to);
+    // Makes the directory entries of `directory` (renames, new and removed files) durable.
+    static void syncDirectory(const std::filesystem::path &directory);
     // Modification time in nanoseconds, for cheap change detection of the whole file.
     std::int64_t modificationTimeNs() const;
 

@@ -67,6 +67,12 @@ bool Cursor::findKey(std::string_view key)
     auto probe = std::make_unique<TagOrder>(tagOrder());
     if (probe->seekKey(key) == 0 || !probe->currentKeyMatches(key))
         return false;
+    // Another program's index may still list deleted records under the key: the key is found
+    // only when a live record holds it.
+    std::vector<std::uint8_t> image(m_buffer.size());
+    while (!fetch(probe->current(), image.data(), false) || image[0] == '*')
+        if (probe->next() == 0 || !probe->currentKeyMatches(key))
+            return false;
     m_order = std::move(probe);
     return syncToOrder();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 
 #include "dbf/field.h"
@@ -49,9 +50,30 @@ public:
     // Table::flush(): pending index writes to disk.
     virtual void flush() = 0;
 
+    // Table::pack() asks for the index of the packed table before it switches files: the
+    // builder is given each record the new table will hold, in order, and writes the whole
+    // index to `target` when finished (synced). Null when the layer keeps no file of its own;
+    // afterPack() then rebuilds.
+    class PackBuilder
+    {
+    public:
+        virtual ~PackBuilder() = default;
+        virtual void add(RecNo recNo, const std::uint8_t *image) = 0;
+        virtual void finish() = 0;
+    };
+    virtual std::unique_ptr<PackBuilder> beginPack(const std::filesystem::path & /*target*/)
+    {
+        return nullptr;
+    }
+    // The file a pack's index goes to (empty: none); beginPack() writes it beside, under
+    // another name, and pack puts it in place.
+    virtual std::filesystem::path packedFile() const { return {}; }
+
     // Table::pack() rewrote the table: every record number changed and the deleted records are
-    // gone. Every tag must be rebuilt from the records. Called with the table held exclusively.
-    virtual void afterPack() { }
+    // gone. With `switched` the file a PackBuilder wrote is in place and is opened anew;
+    // without, every tag must be rebuilt from the records. Called with the table held
+    // exclusively.
+    virtual void afterPack(bool /*switched*/) { }
 };
 
 // Defined by the index layer (mdx_index.cpp). Returns null when the index file is missing (the

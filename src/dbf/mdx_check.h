@@ -13,6 +13,9 @@ class Table;
 // clean. A tree too damaged to walk gives one fault for that tag; the check never follows a bad
 // pointer or a loop. The caller holds the table open; the index's shared lock is held while a
 // tag is read.
-std::vector<std::string> checkIndex(Table &table);
+// Other dBASE IV programs keep a deleted record's key until the table is packed: an entry of a
+// deleted record under the key its record holds is no fault. Such entries are counted into
+// `deletedKeys` when it is given.
+std::vector<std::string> checkIndex(Table &table, std::size_t *deletedKeys = nullptr);
 
 } // namespace dbf

@@ -132,6 +132,7 @@ std::unique_ptr<Table> Table::open(
 
 std::unique_ptr<Table> Table::open(const std::filesystem::path &path, OpenMode mode)
 {
+    finishInterruptedPack(path);
     std::unique_ptr<Table> t(new Table);
     t->m_path = path;
     t->m_mode = mode;
@@ -464,112 +465,6 @@ void Table::flush()
         m_memo->flush();
     if (m_index)
         m_index->flush();
-}
-
-} // namespace dbf
-
-namespace dbf {
-
-void Table::pack()
-{
-    if (m_mode != OpenMode::Exclusive)
-        throw TableBusy(m_path.filename().string());
-    if (!m_lockedRecords.empty())
-        throw RecordLocked(name());
-    if (!m_dbf.isWritable())
-        throw IoError(m_path.filename().string() + ": the table is read-only");
-
-    const std::filesystem::path dbfTemp = m_path.string() + ".pack";
-    const std::filesystem::path memoPath = m_memo ? m_memo->path() : std::filesystem::path();
-    const std::filesystem::path memoTemp =
-        memoPath.empty() ? memoPath : std::filesystem::path(memoPath.string() + ".pack");
-    std::error_code ec;
-    std::filesystem::remove(dbfTemp, ec);
-    if (!memoTemp.empty())
-        std::filesystem::remove(memoTemp, ec);
-    struct RemoveTemps
-    {
-        const std::filesystem::path &a, &b;
-        bool keep = false;
-        ~RemoveTemps()
-        {
-            std::error_code e;
-            if (!keep) {
-                std::filesystem::remove(a, e);
-                if (!b.empty())
-                    std::filesystem::remove(b, e);
-            }
-        }
-    } temps{ dbfTemp, memoTemp };
-
-    std::unique_ptr<MemoFile> newMemo;
-    if (m_memo) {
-        if (m_header.version == DbfHeader::kVersionMemo3)
-            throw Unsupported(
-                m_path.filename().string() + ": tables with dBASE III memo files cannot be packed");
-        MemoFile::create(memoTemp, upper(m_path.stem().string()),
-            static_cast<std::uint16_t>(m_memo->blockSize()));
-        newMemo = MemoFile::open(memoTemp, false, true);
-    }
-
-    DbfHeader header = m_header;
-    header.lastUpdate = Date::today();
-    header.recordCount = 0;
-    File out = File::create(dbfTemp);
-    const std::uint32_t length = m_header.layout.recordLength();
-    std::uint64_t at = header.serialize().size();
-    const std::size_t perBlock = std::max<std::size_t>(1, kScanBlockBytes / length);
-    std::vector<std::uint8_t> block(perBlock * length);
-    for (RecNo first = 1;;) {
-        const std::size_t n = readRecords(first, perBlock, block.data());
-        for (std::size_t i = 0; i < n; ++i) {
-            std::uint8_t *image = block.data() + i * length;
-            if (image[0] == '*')
-                continue;
-            for (std::size_t f = 0; f < m_header.layout.fieldCount() && newMemo; ++f) {
-                if (m_header.layout.field(f).type != FieldType::Memo)
-                    continue;
-                char *field = reinterpret_cast<char *>(image) + m_header.layout.offset(f);
-                const std::string text = readMemo({ field, m_header.layout.field(f).width });
-                codec::formatMemoBlock(
-                    newMemo->write(0, text), { field, m_header.layout.field(f).width });
-            }
-            out.writeAt(at, image, length);
-            at += length;
-            ++header.recordCount;
-        }
-        if (n < perBlock)
-            break;
-        first += static_cast<RecNo>(n);
-    }
-    const std::uint8_t endMark = DbfHeader::kEndOfFile;
-    out.writeAt(at, &endMark, 1);
-    const std::vector<std::uint8_t> headerBytes = header.serialize();
-    out.writeAt(0, headerBytes.data(), headerBytes.size());
-    out.sync();
-    if (newMemo)
-        newMemo->flush();
-    newMemo.reset();
-
-    // The memo file goes first: a stop between the two renames leaves the old table pointing
-    // into the new memo file, which the damage checks report rather than misread silently.
-    if (!memoTemp.empty())
-        std::filesystem::rename(memoTemp, memoPath);
-    std::filesystem::rename(dbfTemp, m_path);
-    temps.keep = true;
-
-    m_dbf = File::open(m_path, File::Access::ReadWrite);
-    if (!m_dbf.tryLock(kOpenLock, 1, File::LockKind::Exclusive))
-        throw TableBusy(m_path.filename().string());
-    readHeader();
-    if (m_memo) {
-        m_memo = MemoFile::open(memoPath, false, true);
-        m_memo->setSoleWriter(true);
-    }
-    m_dateWritten = Date();
-    ++m_writeGeneration;
-    if (m_index)
-        m_index->afterPack();
 }
 
 } // namespace dbf

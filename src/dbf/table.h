@@ -38,6 +38,18 @@ struct MemoUpdate
 
 class Table;
 
+// The points of a pack between which a stop leaves different files (see table_pack.cpp).
+enum class PackStep {
+    RecordsWritten, // the new table and memo file are complete, the index not yet
+    IndexWritten, // every new file is complete
+    MarkerWritten, // the roll-forward marker is durable; no rename made yet
+    MemoSwitched,
+    IndexSwitched,
+    TableSwitched, // every rename made; the marker is still there
+};
+// Called at each PackStep when set (tests stop a pack there); null otherwise.
+inline void (*packStepHook)(PackStep) = nullptr;
+
 // Options of a new index tag. `primary` and `expression` are accepted as callers pass them; a
 // dBASE IV index has no primary tags, and whether a key is an expression follows from its text.
 struct TagOptions
@@ -199,12 +211,15 @@ public:
     // Save changes: the table's pending writes (DBF, DBT, index) reach the disk.
     void flush();
 
-    // Removes the deleted records and the memo space no record points at: the DBF and the DBT
-    // are written anew beside the old ones and then put in their place; the index hooks are
-    // told afterwards (IndexHooks::afterPack). Requires: the table is open exclusively (else
-    // throws TableBusy) and no record lock is held. Cursors of this table must move (first())
-    // afterwards. A throw before the files are exchanged leaves the table as it was.
+    // Removes the deleted records and the memo space no record points at: the DBF, the DBT and
+    // the index are written anew beside the old ones and then put in their place together; a
+    // stop at any moment leaves the old table or the new one (the next open finishes a switch
+    // that had begun). Requires: the table is open exclusively (else throws TableBusy) and no
+    // record lock is held. Cursors of this table must move (first()) afterwards. A throw before
+    // the files are exchanged leaves the table as it was.
     void pack();
+    // The roll-forward marker a pack leaves while it puts the new files in place.
+    static std::filesystem::path packMarkerFor(const std::filesystem::path &dbfPath);
 
     // Adds an index tag built from the records; the first tag creates the production index file
     // (NAME.MDX) and sets the production flag (header byte 28), a tag on one field alone also
@@ -240,6 +255,9 @@ private:
     void touchHeader(std::optional<RecNo> newCount);
     void readHeader();
     std::uint64_t recordOffset(RecNo recNo) const;
+    // Completes the renames of a pack that stopped after its marker; TableBusy while another
+    // program holds the table.
+    static void finishInterruptedPack(const std::filesystem::path &path);
 
     std::filesystem::path m_path;
     OpenMode m_mode = OpenMode::Shared;

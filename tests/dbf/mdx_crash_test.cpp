@@ -1,6 +1,5 @@
 // A program killed in the middle of appends (and so of tag splits): the table and its index
-// still open, no finished record is lost from a tag (a cut-short split leaves keys twice), and
-// reindex repairs what the check finds.
+// still open, every tag checks clean but for the record in flight, and reindex repairs that.
 #include <chrono>
 #include <csignal>
 #include <random>
@@ -60,22 +59,15 @@ TEST(MdxCrash, KilledWriterLosesNoFinishedRecordFromATagAndReindexRepairs)
         const RecNo last = t->recordCount();
         const auto faults = checkIndex(*t);
         for (const std::string &f : faults) {
-            // Only the record in flight may be missing from a tag. A split cut short leaves
-            // what it moved twice, never a lost key, a wrong one, or a pointer to nowhere: a
-            // leaf's keys (out of order, outside a separator, listed twice), or an interior
-            // node's children, reached from the new node and from the old one not yet cut.
-            const bool inFlight =
-                f.find("record " + std::to_string(last) + " is missing") != std::string::npos;
-            const bool twice = f.find("out of order") != std::string::npos
-                || f.find("outside its parent's separators") != std::string::npos
-                || f.find("listed more than once") != std::string::npos
-                || f.find("is reached twice") != std::string::npos;
-            EXPECT_TRUE(inFlight || twice) << f;
+            // Only the record in flight may be missing from a tag: every split is switched in
+            // by one write, so a stop never leaves keys twice, out of order or lost.
+            EXPECT_NE(f.find("record " + std::to_string(last) + " is missing"), std::string::npos)
+                << f;
         }
         if (!faults.empty())
             ++faultyRounds;
         t->reindex();
         EXPECT_TRUE(checkIndex(*t).empty());
     }
-    std::printf("%d of 8 kills left faults for reindex to repair\n", faultyRounds);
+    std::printf("%d of 8 kills left the record in flight out of a tag\n", faultyRounds);
 }

@@ -50,12 +50,15 @@ int runCheck(const std::vector<std::string> &args, std::istream &, std::ostream 
 {
     needFile(args);
     auto table = dbf::Table::open(args[0], dbf::OpenMode::Shared);
-    const auto faults = dbf::checkIndex(*table);
+    std::size_t deletedKeys = 0;
+    const auto faults = dbf::checkIndex(*table, &deletedKeys);
     for (const std::string &f : faults)
         out << f << '\n';
     if (!faults.empty())
         return 1;
     out << table->tags().size() << " tags checked, no fault\n";
+    if (deletedKeys != 0)
+        out << deletedKeys << " keys of deleted records kept until the next pack\n";
     return 0;
 }
 
