@@ -446,7 +446,6 @@ void TMainForm::buildMenus()
             m_data.state().dataDirectory, m_settings, &m_data.state().reportFont };
     };
     m_commands.setHandler(Command::BillingStatements, [this, invoiceData] {
-        static const platform::SystemClock clock;
         {
             ui::CursorScope clientScope(m_data.clients());
             ui::CursorScope slipScope(m_data.dataset(MainData::SlipTable));
@@ -456,7 +455,7 @@ void TMainForm::buildMenus()
                 }))
                 return;
             billing::TInvoiceform form(
-                billing::InvoiceMode::Billing, invoiceData(), m_messages, clock, this);
+                billing::InvoiceMode::Billing, invoiceData(), m_messages, m_clock, this);
             form.exec();
         }
         ui::runAction(m_messages, [this] {
@@ -467,8 +466,7 @@ void TMainForm::buildMenus()
     m_commands.setHandler(Command::CompanySetup, [this, invoiceData] {
         reference::TSetupForm form(m_data.dataset(MainData::SetupTable), m_messages, this);
         form.printTestStatement = [this, invoiceData, &form] {
-            static const platform::SystemClock clock;
-            billing::printTestStatement(invoiceData(), m_messages, clock, &form);
+            billing::printTestStatement(invoiceData(), m_messages, m_clock, &form);
         };
         connect(&form, &reference::TSetupForm::userFieldCaptionsChanged, this,
             [this](const QStringList &captions) {
