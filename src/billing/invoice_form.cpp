@@ -24,7 +24,6 @@
 #include "billing/preview_form.h"
 #include "billing/preview_model.h"
 #include "platform/clock.h"
-#include "report_engine/qt/canvas_report.h"
 #include "report_engine/qt/current_printer.h"
 #include "report_engine/qt/qt_text_measurer.h"
 #include "report_engine/qt/status_form.h"
@@ -460,7 +459,7 @@ void TInvoiceform::runBilling()
         m_data.clients.setTag(QStringLiteral("NAME"));
 
     report::QtTextMeasurer measurer;
-    report::TReportFiler filer(measurer, report::defaultPrinterDevice());
+    report::TReportFiler filer(measurer); // SetReport lays it out on the current printer's sheet
     report::TStatusForm status(this);
     status.SetReport(&filer, true);
     filer.SetCopies(m_copies);
@@ -537,7 +536,7 @@ void printTestStatement(const InvoiceData &data, ui::Messages &messages,
     const platform::Clock &clock, QWidget *parent)
 {
     report::QtTextMeasurer measurer;
-    report::TReportFiler filer(measurer, report::defaultPrinterDevice());
+    report::TReportFiler filer(measurer); // SetReport lays it out on the current printer's sheet
     report::TStatusForm status(parent);
     status.SetReport(&filer, true);
     filer.OnMessage = [&messages](const std::string &m) {
