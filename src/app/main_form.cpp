@@ -407,6 +407,7 @@ void TMainForm::buildMenus()
             clients.gotoBookmark(shown);
             m_refresh.run();
         });
+    });
     m_commands.setHandler(Command::ReindexDataFiles, [this] {
         m_data.state().reindexRequested = true;
         close();
