@@ -12,8 +12,8 @@
 #include <QPrintDialog>
 #include <QPrinterInfo>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
