@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -131,6 +133,38 @@ private:
     std::map<std::string, std::unique_ptr<dbf::Table>> m_tables;
     double m_slipNumber = 0;
 };
+
+// Client number i (0-based) of the generated tests: "000001", "000002", ...
+inline std::string clientNumber(int i)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%06d", i + 1);
+    return buf;
+}
+
+// `count` finished slips of client i with random amounts (5.00 up to `highest`) and hours, one in
+// three taxable at `taxPercent`, some of the others carrying a tax amount that is not taxable;
+// each on one of `projects` ("" for none) when there are any.
+inline void enterRandomSlips(BillingRows &rows, std::mt19937_64 &rng, int i, int count,
+    double highest, double taxPercent, const std::vector<std::string> &projects = {})
+{
+    for (int n = 0; n < count; ++n) {
+        SlipRow s;
+        s.client = clientNumber(i);
+        s.total = double(500 + rng() % std::uint64_t(highest * 100 - 499)) / 100;
+        s.hours = double(rng() % 40000) / 10000;
+        s.date = dbf::Date(2026, 11, int(1 + rng() % 28));
+        if (rng() % 3 == 0) {
+            s.taxable = "Y";
+            s.tax = std::round(s.total * taxPercent) / 100;
+        } else if (rng() % 4 == 0) {
+            s.tax = 0.35; // stored, not taxable: only the project sees it
+        }
+        if (!projects.empty())
+            s.project = projects[rng() % projects.size()];
+        rows.slip(s);
+    }
+}
 
 // The datasets a billing run reads, over one data directory, in the main window's orders.
 struct BillingDatasets

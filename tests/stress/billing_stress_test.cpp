@@ -35,13 +35,6 @@ const QDate kToday(2026, 12, 10);
 constexpr int kClients = 40;
 constexpr int kRounds = 4;
 
-std::string clientNumber(int i)
-{
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%06d", i + 1);
-    return buf;
-}
-
 std::string clientName(int i)
 {
     return "Client " + std::to_string(100 + i);
@@ -49,19 +42,8 @@ std::string clientName(int i)
 
 void enterSlips(BillingRows &rows, std::mt19937_64 &rng, int i, int count)
 {
-    for (int n = 0; n < count; ++n) {
-        SlipRow s;
-        s.client = clientNumber(i);
-        s.total = double(500 + rng() % 9000) / 100;
-        s.hours = double(rng() % 30000) / 10000;
-        if (rng() % 3 == 0) {
-            s.taxable = "Y";
-            s.tax = std::round(s.total * 7.5) / 100;
-        }
-        if (i % 2 == 0)
-            s.project = rng() % 2 ? "ALPHA" : "BETA";
-        rows.slip(s);
-    }
+    enterRandomSlips(rows, rng, i, count, 94.99, 7.5,
+        i % 2 == 0 ? std::vector<std::string>{ "ALPHA", "BETA" } : std::vector<std::string>{});
 }
 
 // One copy: `kRounds` times print the range first..last, record it, finalize, enter new slips.
