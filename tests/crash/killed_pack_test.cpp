@@ -114,8 +114,9 @@ protected:
         }
         int status = 0;
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        if (WIFEXITED(status))
+        if (WIFEXITED(status)) {
             ASSERT_NE(WEXITSTATUS(status), 2) << "the pack failed";
+        }
     }
 
     // The table as the next program finds it.
