@@ -2,9 +2,15 @@
 
 #include <cmath>
 
-#include <QFontMetricsF>
-
 namespace report {
+
+namespace {
+
+// Bounds on what the measurer remembers: fonts of a document, and texts per font.
+constexpr std::size_t kMaxFonts = 32;
+constexpr std::size_t kMaxTextsPerFont = 20000;
+
+} // namespace
 
 QFont makeQFont(const FontSpec &wanted)
 {
@@ -31,17 +37,42 @@ QPaintDevice *QtTextMeasurer::deviceFor(const FontSpec &font)
     return &m_image;
 }
 
+QtTextMeasurer::Font &QtTextMeasurer::fontFor(const FontSpec &font)
+{
+    if (m_last < m_fonts.size() && m_fonts[m_last].spec == font)
+        return m_fonts[m_last];
+    for (std::size_t i = 0; i < m_fonts.size(); ++i) {
+        if (m_fonts[i].spec == font) {
+            m_last = i;
+            return m_fonts[i];
+        }
+    }
+    if (m_fonts.size() >= kMaxFonts)
+        m_fonts.clear();
+    m_fonts.push_back(
+        { font, std::make_unique<QFontMetricsF>(makeQFont(font), deviceFor(font)), {} });
+    m_last = m_fonts.size() - 1;
+    return m_fonts.back();
+}
+
 FontMetricsPx QtTextMeasurer::metrics(const FontSpec &font)
 {
-    const QFontMetricsF fm(makeQFont(font), deviceFor(font));
+    const QFontMetricsF &fm = *fontFor(font).metrics;
     return { fm.ascent(), fm.descent(), std::max(0.0, fm.height() - font.heightPx) };
 }
 
 double QtTextMeasurer::width(const FontSpec &font, std::string_view text)
 {
-    const QFontMetricsF fm(makeQFont(font), deviceFor(font));
-    return fm.horizontalAdvance(
+    Font &f = fontFor(font);
+    std::string key(text);
+    if (const auto it = f.widths.find(key); it != f.widths.end())
+        return it->second;
+    const double w = f.metrics->horizontalAdvance(
         QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    if (f.widths.size() >= kMaxTextsPerFont)
+        f.widths.clear();
+    f.widths.emplace(std::move(key), w);
+    return w;
 }
 
 } // namespace report
