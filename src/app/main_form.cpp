@@ -142,6 +142,12 @@ TMainForm::TMainForm(platform::IniFile &settings, ui::Messages &messages,
 TMainForm::~TMainForm()
 {
     qApp->removeEventFilter(m_hintFilter);
+    // A window destroyed without being closed still has its cursors open. The members that the
+    // cursors' signals reach (the client refresh, the commands) go before the cursors do, so the
+    // signals are cut and the cursors closed while everything is still there.
+    for (int i = 0; i < MainData::kCursorCount; ++i)
+        m_data.dataset(MainData::Cursor(i)).disconnect(this);
+    m_data.closeAll();
 }
 
 void TMainForm::FormCreate()
@@ -389,7 +395,6 @@ void TMainForm::buildMenus()
     connectClientCommands();
     connectSlipCommands();
     m_commands.setHandler(Command::PrintReports, [this] {
-        static const platform::SystemClock clock;
         ui::Dataset &clients = m_data.clients();
         const ui::Dataset::Bookmark shown = clients.bookmark();
         const auto cursor = [this](MainData::Cursor c) -> ui::Dataset & {
@@ -402,7 +407,7 @@ void TMainForm::buildMenus()
                                          cursor(MainData::ActivityTable1),
                                          cursor(MainData::EMPLOYEETABLE),
                                          cursor(MainData::SetupTable) },
-            m_data.state().reportFont, m_messages, clock, this);
+            m_data.state().reportFont, m_messages, m_clock, this);
         ui::runAction(m_messages, [&] {
             clients.gotoBookmark(shown);
             m_refresh.run();

@@ -148,8 +148,8 @@ void TFrmSecurity::fillMenuGrid()
                 guarded([&] { m_model->setMenuLevel(std::size_t(r), *level); });
             // A row held by another administrator keeps its stored level.
             m_filling = true;
-            if (QComboBox *box = menuLevelBox(r))
-                box->setCurrentIndex(box->findText(
+            if (QComboBox *shown = menuLevelBox(r))
+                shown->setCurrentIndex(shown->findText(
                     QString::number(m_model->menuRows()[std::size_t(r)].level)));
             m_filling = false;
         });
@@ -183,8 +183,8 @@ void TFrmSecurity::fillStaffGrid()
         connect(password, &QLineEdit::textEdited, this, [this, r](const QString &text) {
             guarded([&] { m_model->setStaffPassword(std::size_t(r), text); });
             const QString stored = m_model->staffRows()[std::size_t(r)].password;
-            if (QLineEdit *box = passwordBox(r); box && box->text() != stored)
-                box->setText(stored); // refused: the row is held by another administrator
+            if (QLineEdit *field = passwordBox(r); field && field->text() != stored)
+                field->setText(stored); // refused: the row is held by another administrator
             refreshStaffLevels();
         });
     }
