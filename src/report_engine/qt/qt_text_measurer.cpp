@@ -39,10 +39,10 @@ QPaintDevice *QtTextMeasurer::deviceFor(const FontSpec &font)
 
 QtTextMeasurer::Font &QtTextMeasurer::fontFor(const FontSpec &font)
 {
-    if (m_last < m_fonts.size() && m_fonts[m_last].spec == font)
+    if (m_last < m_fonts.size() && m_fonts[m_last].wanted == font)
         return m_fonts[m_last];
     for (std::size_t i = 0; i < m_fonts.size(); ++i) {
-        if (m_fonts[i].spec == font) {
+        if (m_fonts[i].wanted == font) {
             m_last = i;
             return m_fonts[i];
         }

@@ -35,7 +35,7 @@ public:
 private:
     struct Font
     {
-        FontSpec spec;
+        FontSpec wanted;
         std::unique_ptr<QFontMetricsF> metrics;
         std::unordered_map<std::string, double> widths;
     };
