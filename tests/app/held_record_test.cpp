@@ -9,7 +9,7 @@
 #include <QTest>
 
 #include "app/main_form.h"
-#include "data_dir.h"
+#include "main_window_setup.h"
 #include "dataset_dir.h"
 #include "dbf/cursor.h"
 #include "dbf/table.h"
@@ -158,16 +158,8 @@ TEST_F(HeldRecordTest, ReferenceWindowsShowTheEnginesMessage)
 TEST(HeldClientTest, MainWindowShowsTheEnginesMessage)
 {
     application();
-    DataDir dir;
-    TempDir config;
-    platform::IniFile ini{ config.path() / "TARNW.INI" };
-    ini.writeString("Drive", "Path", dir.directory());
-    ui::ScriptedMessages messages;
-    const auto login = [](app::MainData &data) {
-        data.state().accessLevel = 9;
-        return true;
-    };
-    std::make_unique<app::TMainForm>(ini, messages, login).reset(); // first start
+    MainWindowSetup setup;
+    auto &[dir, config, ini, messages, login] = setup;
     dir.addClient("1001", "Baker");
     auto form = std::make_unique<app::TMainForm>(ini, messages, login);
     form->show();

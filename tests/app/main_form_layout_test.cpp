@@ -13,7 +13,7 @@
 
 #include "app/client_dialogs.h"
 #include "app/main_form.h"
-#include "data_dir.h"
+#include "main_window_setup.h"
 #include "platform/ini_file.h"
 #include "ui/db_grid.h"
 #include "ui/scripted_messages.h"
@@ -116,16 +116,8 @@ QLabel *labelTexted(QWidget &window, const QString &text)
 TEST(MainFormLayoutTest, GridsShowWholeValuesAndCaptionsSitByTheirBoxes)
 {
     application();
-    DataDir dir;
-    TempDir config;
-    platform::IniFile ini{ config.path() / "TARNW.INI" };
-    ini.writeString("Drive", "Path", dir.directory());
-    ui::ScriptedMessages messages;
-    const auto login = [](app::MainData &data) {
-        data.state().accessLevel = 9;
-        return true;
-    };
-    std::make_unique<app::TMainForm>(ini, messages, login).reset(); // first start
+    MainWindowSetup setup;
+    auto &[dir, config, ini, messages, login] = setup;
     const std::filesystem::path p = dir.path();
     addFull(p, "TWCLIENT",
         { { "NUMBER", "100234" }, { "PHONE", "(555)555-0123" }, { "FAX", "(555)555-0199" },

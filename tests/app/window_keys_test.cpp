@@ -17,7 +17,7 @@
 
 #include "app/application_title.h"
 #include "app/main_form.h"
-#include "data_dir.h"
+#include "main_window_setup.h"
 #include "dataset_dir.h"
 #include "platform/clock.h"
 #include "platform/ini_file.h"
@@ -107,16 +107,8 @@ TEST(MnemonicsTest, TextWithoutItsLetter)
 TEST(WindowKeysTest, MainWindowMenusWinAndButtonsPress)
 {
     application();
-    DataDir dir;
-    TempDir config;
-    platform::IniFile ini{ config.path() / "TARNW.INI" };
-    ini.writeString("Drive", "Path", dir.directory());
-    ui::ScriptedMessages messages;
-    const auto login = [](app::MainData &data) {
-        data.state().accessLevel = 9;
-        return true;
-    };
-    std::make_unique<app::TMainForm>(ini, messages, login).reset(); // first start
+    MainWindowSetup setup;
+    auto &[dir, config, ini, messages, login] = setup;
     dir.addClient("1001", "Baker");
     app::TMainForm form(ini, messages, login);
     activate(form);
