@@ -103,7 +103,7 @@ void Listing::printRow(report::TBaseReport &r, const std::vector<ListingValue> &
     }
 }
 
-void Listing::writeCsv(std::ostream &out)
+bool Listing::writeCsv(std::ostream &out)
 {
     CsvWriter csv(out);
     csv.writeRow(titles());
@@ -114,6 +114,7 @@ void Listing::writeCsv(std::ostream &out)
             fields.push_back(v.plain);
         csv.writeRow(fields);
     }
+    return true;
 }
 
 // ---- Client Listing --------------------------------------------------------------------------

@@ -38,7 +38,7 @@ public:
     virtual std::vector<ListingValue> row() const = 0;
 
     // Every selected row with the titles first, as RFC 4180 CSV in UTF-8.
-    void writeCsv(std::ostream &out);
+    bool writeCsv(std::ostream &out) override;
     // The cursor the listing walks.
     ui::Dataset &walkDataset() const { return makeWalk().dataset(); }
 

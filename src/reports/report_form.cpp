@@ -238,16 +238,17 @@ bool TReportForm::saveCsv(const QString &fileName)
     if (!def || !def->csv)
         return false;
     ReportContext context{ m_data, m_options->options() };
+    context.today = ui::toQDate(m_clock.today()).toJulianDay();
     std::unique_ptr<ReportLayout> layout = makeLayout(*def, context);
-    auto *listing = dynamic_cast<Listing *>(layout.get());
-    if (!listing)
-        return false;
     return ui::runAction(m_messages, [&] {
         std::ofstream out(fileName.toStdString(), std::ios::binary | std::ios::trunc);
         if (!out)
             throw std::runtime_error("Cannot create the file \"" + fileName.toStdString() + "\".");
-        ui::CursorScope scope(listing->walkDataset(), ui::CursorScope::Freeze);
-        listing->writeCsv(out);
+        BorrowedCursors borrowed(m_data);
+        layout->position();
+        if (!layout->writeCsv(out))
+            throw std::runtime_error("This report cannot be saved as CSV.");
+        borrowed.restore();
         out.close();
         if (!out)
             throw std::runtime_error("Cannot write the file \"" + fileName.toStdString() + "\".");

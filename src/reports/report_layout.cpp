@@ -2,6 +2,8 @@
 
 #include "reports/labels.h"
 #include "reports/listings.h"
+#include "ui/cursor_scope.h"
+#include "ui/dataset.h"
 
 namespace reports {
 
@@ -11,6 +13,33 @@ bool ReportLayout::printPage(report::TBaseReport &)
 }
 
 void ReportLayout::print(report::TBaseReport &) { }
+
+bool ReportLayout::writeCsv(std::ostream &)
+{
+    return false;
+}
+
+BorrowedCursors::BorrowedCursors(ReportData &data)
+{
+    m_scopes.emplace_back(data.clients);
+    m_scopes.emplace_back(data.slips);
+    m_scopes.emplace_back(data.invoices);
+    m_scopes.emplace_back(data.payments, ui::CursorScope::Freeze | ui::CursorScope::DetachMaster);
+    m_scopes.emplace_back(data.projects);
+    m_scopes.emplace_back(data.activities);
+    m_scopes.emplace_back(data.staff);
+    data.invoices.setTag(QStringLiteral("INV_CLIENT"));
+    data.projects.setTag(QStringLiteral("PJ_CODE"));
+    data.clients.setTag(QStringLiteral("NAME"));
+}
+
+void BorrowedCursors::restore()
+{
+    while (!m_scopes.empty()) {
+        m_scopes.back().restore();
+        m_scopes.pop_back();
+    }
+}
 
 bool NotYetAvailableLayout::printPage(report::TBaseReport &r)
 {

@@ -3,13 +3,16 @@
 // report_job.h) applies the common settings, then asks the layout to position its data, and
 // wires its page handler (one page per call) or its whole-report handler, with the common page
 // header and footer around it unless the report has none.
+#include <deque>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "report_engine/base_report.h"
 #include "reports/report_catalogue.h"
 #include "reports/report_frame.h"
 #include "reports/selection_rules.h"
+#include "ui/cursor_scope.h"
 
 namespace ui {
 class Dataset;
@@ -63,9 +66,27 @@ public:
     virtual bool printPage(report::TBaseReport &r);
     // OnPrint: lays out the whole report, breaking pages itself.
     virtual void print(report::TBaseReport &r);
+    // "Save as CSV" of a table-shaped report: every row it prints, the column titles first, as
+    // RFC 4180 CSV in UTF-8 (see csv_writer.h). False when the report has no table shape. Runs
+    // after position(), with the cursors borrowed as for printing.
+    virtual bool writeCsv(std::ostream &out);
 
 protected:
     ReportContext &m_context;
+};
+
+// The main window's cursors borrowed for a run or a CSV export: displays held, the payments
+// detached from their statements, the tags the layouts expect (statements on "INV_CLIENT",
+// projects on "PJ_CODE", clients on "NAME"). restore() puts every cursor back as it stood, the
+// last borrowed first; the destructor puts back what restore() has not.
+class BorrowedCursors
+{
+public:
+    explicit BorrowedCursors(ReportData &data);
+    void restore();
+
+private:
+    std::deque<ui::CursorScope> m_scopes;
 };
 
 // The layout of a report of the catalogue.

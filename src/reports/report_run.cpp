@@ -1,6 +1,7 @@
 #include "reports/report_run.h"
 
-#include <deque>
+#include <optional>
+
 
 #include <QDate>
 
@@ -15,18 +16,10 @@
 #include "reports/report_job.h"
 #include "ui/action.h"
 #include "ui/cursor_scope.h"
+#include "ui/date_text.h"
 #include "ui/messages.h"
 
 namespace reports {
-
-namespace {
-
-QDate toQDate(std::chrono::year_month_day d)
-{
-    return QDate(int(d.year()), int(unsigned(d.month())), int(unsigned(d.day())));
-}
-
-} // namespace
 
 ReportRun::ReportRun(ReportData data, const SelectionOptions &options, ui::Messages &messages,
     const platform::Clock &clock)
@@ -45,7 +38,7 @@ bool ReportRun::run(const RunRequest &request, QWidget *parent)
     if (!def)
         return false;
 
-    const QDate today = toQDate(m_clock.today());
+    const QDate today = ui::toQDate(m_clock.today());
     ReportContext context{ m_data, m_options };
     context.texts = { latin1(request.reportName.trimmed().left(50)), latin1(request.subHeading),
         latin1(request.font), dateText(today) };
@@ -53,19 +46,8 @@ bool ReportRun::run(const RunRequest &request, QWidget *parent)
 
     // Displays held and the payments detached from their statements for the run; every cursor
     // is put back on every way out of this function (scopes end in reverse order).
-    std::deque<ui::CursorScope> scopes;
-    scopes.emplace_back(m_data.clients);
-    scopes.emplace_back(m_data.slips);
-    scopes.emplace_back(m_data.invoices);
-    scopes.emplace_back(m_data.payments, ui::CursorScope::Freeze | ui::CursorScope::DetachMaster);
-    scopes.emplace_back(m_data.projects);
-    scopes.emplace_back(m_data.activities);
-    scopes.emplace_back(m_data.staff);
-    if (!ui::runAction(m_messages, [&] {
-            m_data.invoices.setTag(QStringLiteral("INV_CLIENT"));
-            m_data.projects.setTag(QStringLiteral("PJ_CODE"));
-            m_data.clients.setTag(QStringLiteral("NAME"));
-        }))
+    std::optional<BorrowedCursors> borrowed;
+    if (!ui::runAction(m_messages, [&] { borrowed.emplace(m_data); }))
         return false;
 
     const bool fileBackEnd = !request.printer || request.preview;
@@ -105,8 +87,7 @@ bool ReportRun::run(const RunRequest &request, QWidget *parent)
         m_failure = QString::fromLatin1(job.failure().c_str());
         m_messages.error(m_failure);
     }
-    for (auto it = scopes.rbegin(); it != scopes.rend(); ++it)
-        it->restore();
+    borrowed->restore();
     if (m_canceled || !m_failure.isEmpty() || !status.JobStarted())
         return false;
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+
 #include <QDate>
 #include <QLocale>
 #include <QString>
@@ -19,6 +21,12 @@ namespace ui {
 // without separators read in that order too (MMDDYY and MMDDYYYY for US settings). A year of
 // one or two digits reads 50..99 as 1950..1999 and 00..49 as 2000..2049. Blank text (only
 // blanks) is a blank date. Dates stored in tables never pass through here.
+// A calendar day of the program's clock as a QDate.
+inline QDate toQDate(std::chrono::year_month_day day)
+{
+    return QDate(int(day.year()), int(unsigned(day.month())), int(unsigned(day.day())));
+}
+
 class DateText
 {
 public:
