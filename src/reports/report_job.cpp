@@ -48,7 +48,10 @@ void ReportJob::wire(report::TBaseReport &r)
     const bool frame = m_def.commonHeader || placeholder;
     if (frame) {
         r.OnPrintHeader = [this](report::TBaseReport &rep) {
-            guarded(rep, [&] { printCommonHeader(rep, m_context.texts); });
+            guarded(rep, [&] {
+                printCommonHeader(rep, m_context.texts);
+                m_layout->printHeading(rep);
+            });
         };
         r.OnPrintFooter = [this](report::TBaseReport &rep) {
             guarded(rep, [&] { printCommonFooter(rep, m_context.texts); });

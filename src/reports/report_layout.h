@@ -66,6 +66,9 @@ public:
     virtual bool printPage(report::TBaseReport &r);
     // OnPrint: lays out the whole report, breaking pages itself.
     virtual void print(report::TBaseReport &r);
+    // The report's own heading under the common page header, on every page (a report without
+    // the common frame gets no call).
+    virtual void printHeading(report::TBaseReport &r);
     // "Save as CSV" of a table-shaped report: every row it prints, the column titles first, as
     // RFC 4180 CSV in UTF-8 (see csv_writer.h). False when the report has no table shape. Runs
     // after position(), with the cursors borrowed as for printing.
