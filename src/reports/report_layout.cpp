@@ -1,10 +1,7 @@
 #include "reports/report_layout.h"
 
-#include "reports/budget_report.h"
 #include "reports/labels.h"
 #include "reports/listings.h"
-#include "reports/receivables_reports.h"
-#include "reports/worksheet_layout.h"
 #include "ui/cursor_scope.h"
 #include "ui/dataset.h"
 
@@ -68,18 +65,6 @@ std::unique_ptr<ReportLayout> makeLayout(const ReportDef &def, ReportContext &co
         return std::make_unique<StaffListing>(context);
     case Layout::ProjectListing:
         return std::make_unique<ProjectListing>(context);
-    case Layout::AgedReceivables:
-        return std::make_unique<AgedReceivables>(context);
-    case Layout::InvoiceReport:
-        return std::make_unique<InvoiceReport>(context);
-    case Layout::PaymentReport:
-        return std::make_unique<PaymentReport>(context);
-    case Layout::SalesTaxReport:
-        return std::make_unique<SalesTaxReport>(context);
-    case Layout::ProjectBudget:
-        return std::make_unique<ProjectBudgetLayout>(context);
-    case Layout::Worksheet:
-        return std::make_unique<WorksheetLayout>(context);
     default:
         return std::make_unique<NotYetAvailableLayout>(context);
     }
