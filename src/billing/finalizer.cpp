@@ -1,5 +1,5 @@
-// Finalization of a billing run and recovery of the postings of copies that died mid-client.
-// The order of work and the journal are described in billing_rules.h and docs/billing.md.
+// Finalization of a billing run. The order of work and the journal are described in
+// billing_rules.h and docs/billing.md; recovery is in billing_journal.cpp.
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -22,18 +22,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using dbf::RecNo;
-using Image = std::vector<std::uint8_t>;
+using namespace posting;
 
-// The counter record is held only from a copy's read to its post: about two seconds of retries.
-constexpr int kCounterAttempts = 100;
-constexpr auto kCounterPause = std::chrono::milliseconds(20);
-constexpr RecNo kCounterRecord = 1;
 // Clients posted before their tables are flushed and the journal retired together: a flush
 // forces each file to disk, and one flush for many clients keeps finalization fast. Their rows
 // stay locked until then.
 constexpr int kBatchClients = 32;
 constexpr std::size_t kBatchSlips = 2000;
-constexpr std::uint8_t kDeletedMark = '*';
 
 const char *const kClients = "TWCLIENT";
 const char *const kSlips = "TWSLIP";
@@ -41,306 +36,9 @@ const char *const kProjects = "TWPROJCT";
 const char *const kInvoices = "TWINVOIC";
 const char *const kTrack = "TWTRACK";
 
-std::size_t fieldIndex(const dbf::RecordLayout &layout, std::string_view name)
-{
-    const auto i = layout.indexOf(name);
-    if (!i)
-        throw dbf::Error("The table has no field " + std::string(name) + ".");
-    return *i;
-}
-
-std::string_view bytesOf(const dbf::RecordLayout &layout, const Image &image, std::size_t field)
-{
-    return { reinterpret_cast<const char *>(image.data()) + layout.offset(field),
-        layout.field(field).width };
-}
-
-void putBytes(
-    const dbf::RecordLayout &layout, Image &image, std::size_t field, std::string_view bytes)
-{
-    std::copy(bytes.begin(), bytes.end(), image.begin() + layout.offset(field));
-}
-
-double numberOf(std::string_view bytes)
-{
-    return dbf::codec::parseNumber(bytes).value_or(0);
-}
-
-dbf::Date dateOf(std::string_view bytes)
-{
-    return dbf::Date::fromText(dbf::codec::trim(bytes)).value_or(dbf::Date());
-}
-
-std::string textOf(std::string_view bytes)
-{
-    return std::string(dbf::codec::trimRight(bytes));
-}
-
 dbf::Date toDbfDate(const QDate &d)
 {
     return d.isValid() ? dbf::Date(d.year(), d.month(), d.day()) : dbf::Date();
-}
-
-// The stored bytes of a value for a field; throws dbf::Error when it does not fit.
-std::string numberBytes(const dbf::FieldDef &f, double value)
-{
-    std::string out(f.width, ' ');
-    if (!dbf::codec::formatNumber(value, f.decimals, { out.data(), out.size() }))
-        throw dbf::Error(
-            "The value " + std::to_string(value) + " does not fit in field " + f.name + ".");
-    return out;
-}
-
-std::string dateBytes(const dbf::FieldDef &f, const dbf::Date &date)
-{
-    std::string out(f.width, ' ');
-    dbf::codec::formatText(date.toText(), { out.data(), out.size() });
-    return out;
-}
-
-std::string textBytes(const dbf::FieldDef &f, std::string_view text)
-{
-    std::string out(f.width, ' ');
-    dbf::codec::formatText(text, { out.data(), out.size() });
-    return out;
-}
-
-// The tables a posting or a recovery writes, each opened shared through a handle of its own.
-class PostingTables
-{
-public:
-    explicit PostingTables(const fs::path &dir)
-    {
-        for (const char *name : { kClients, kSlips, kProjects, kInvoices, kTrack })
-            m_tables[name] = dbf::Table::open(dir, name, dbf::OpenMode::Shared);
-    }
-    dbf::Table &operator[](const std::string &name)
-    {
-        const auto it = m_tables.find(name);
-        if (it == m_tables.end())
-            throw dbf::Error("The billing journal names an unknown table " + name + ".");
-        return *it->second;
-    }
-    void flush()
-    {
-        for (auto &[name, t] : m_tables)
-            t->flush();
-    }
-
-private:
-    std::map<std::string, std::unique_ptr<dbf::Table>> m_tables;
-};
-
-Image readImage(dbf::Table &t, RecNo recNo)
-{
-    Image image(t.layout().recordLength());
-    if (!t.readRecord(recNo, image.data()))
-        throw dbf::Error(t.name() + ": record " + std::to_string(recNo) + " is missing.");
-    return image;
-}
-
-// Takes the counter record, retrying while another copy holds it for a moment.
-dbf::RecordLock lockCounter(dbf::Table &track)
-{
-    if (track.recordCount() == 0) {
-        Image blank(track.layout().recordLength(), ' ');
-        track.appendRecord(blank.data());
-    }
-    for (int attempt = 1;; ++attempt) {
-        try {
-            return track.lockRecord(kCounterRecord);
-        } catch (const dbf::RecordLocked &) {
-            if (attempt >= kCounterAttempts)
-                throw;
-            std::this_thread::sleep_for(kCounterPause);
-        }
-    }
-}
-
-// Which way a journal is applied: forward writes `after` where a field holds `before` (a Raise
-// makes the counter at least `after`); back writes `before` where it holds `after` (a Raise is
-// never lowered). Fields holding anything else are left as they are. Returns whether the record
-// was written.
-enum class Direction { Forward, Back };
-
-bool applyRecord(dbf::Table &t, RecNo recNo, const std::vector<const JournalField *> &fields,
-    Direction direction)
-{
-    const dbf::RecordLayout &layout = t.layout();
-    const Image old = readImage(t, recNo);
-    if (old[0] == kDeletedMark)
-        return false;
-    // A record whose guarded fields differ is not the one the journal was written for.
-    for (const JournalField *f : fields)
-        if (f->kind == JournalField::Kind::Guard
-            && bytesOf(layout, old, fieldIndex(layout, f->field)) != f->before)
-            return false;
-    Image image = old;
-    bool changed = false;
-    for (const JournalField *f : fields) {
-        const std::size_t field = fieldIndex(layout, f->field);
-        const std::string_view now = bytesOf(layout, image, field);
-        if (f->kind == JournalField::Kind::Guard)
-            continue;
-        if (f->kind == JournalField::Kind::Raise) {
-            if (direction == Direction::Forward && numberOf(now) < numberOf(f->after)) {
-                putBytes(layout, image, field, f->after);
-                changed = true;
-            }
-            continue;
-        }
-        const std::string &from = direction == Direction::Forward ? f->before : f->after;
-        const std::string &to = direction == Direction::Forward ? f->after : f->before;
-        if (now == from && from != to) {
-            putBytes(layout, image, field, to);
-            changed = true;
-        }
-    }
-    if (changed)
-        t.writeRecord(recNo, old.data(), image.data());
-    return changed;
-}
-
-// The journal's fields grouped by record, in journal order.
-struct RecordFields
-{
-    std::string table;
-    RecNo recNo = 0;
-    std::vector<const JournalField *> fields;
-};
-
-std::vector<RecordFields> byRecord(const JournalEntry &e)
-{
-    std::vector<RecordFields> records;
-    for (const JournalField &f : e.fields) {
-        auto it = std::find_if(records.begin(), records.end(),
-            [&](const RecordFields &r) { return r.table == f.table && r.recNo == f.recNo; });
-        if (it == records.end()) {
-            records.push_back({ f.table, f.recNo, {} });
-            it = records.end() - 1;
-        }
-        it->fields.push_back(&f);
-    }
-    return records;
-}
-
-// Where the invoice row of an entry stands on file.
-struct InvoiceOnFile
-{
-    RecNo recNo = 0; // 0: not on file
-    bool deleted = false;
-};
-
-InvoiceOnFile findInvoice(dbf::Table &invoices, const JournalEntry &e)
-{
-    const dbf::RecordLayout &layout = invoices.layout();
-    const std::size_t number = fieldIndex(layout, "INV_NUMBER");
-    const std::size_t client = fieldIndex(layout, "INV_CLIENT");
-    const Image wanted(e.invoiceImage.begin(), e.invoiceImage.end());
-    if (wanted.size() != layout.recordLength())
-        throw dbf::Error("The billing journal does not fit table TWINVOIC.");
-    auto same = [&](const Image &image) {
-        return bytesOf(layout, image, number) == bytesOf(layout, wanted, number)
-            && bytesOf(layout, image, client) == bytesOf(layout, wanted, client);
-    };
-    if (e.invoiceRecNo != 0 && invoices.hasRecord(e.invoiceRecNo)) {
-        const Image image = readImage(invoices, e.invoiceRecNo);
-        if (same(image))
-            return { e.invoiceRecNo, image[0] == kDeletedMark };
-    }
-    dbf::Cursor c(invoices);
-    c.setTag("INV_NUMBER");
-    const std::string key = c.makeKey({ std::to_string(e.invoiceNumber) });
-    if (c.findKey(key)) {
-        do {
-            const Image image(c.image(), c.image() + layout.recordLength());
-            if (bytesOf(layout, image, number) != bytesOf(layout, wanted, number))
-                break;
-            if (same(image))
-                return { c.recNo(), false };
-        } while (c.next());
-    }
-    return {};
-}
-
-void deleteRecord(dbf::Table &t, RecNo recNo)
-{
-    const Image old = readImage(t, recNo);
-    if (old[0] == kDeletedMark)
-        return;
-    Image deleted = old;
-    deleted[0] = kDeletedMark;
-    t.writeRecord(recNo, old.data(), deleted.data());
-}
-
-enum class Recovered { Busy, Forward, Back, Discarded };
-
-// Completes or undoes one dead copy's posting, under the locks of every row it names.
-Recovered recoverEntry(PostingTables &tables, const JournalEntry &e)
-{
-    std::vector<dbf::RecordLock> locks;
-    try {
-        dbf::Table &clients = tables[kClients];
-        if (e.clientRecNo != 0 && clients.hasRecord(e.clientRecNo))
-            locks.push_back(clients.lockRecord(e.clientRecNo));
-        locks.push_back(lockCounter(tables[kTrack]));
-        std::set<std::pair<std::string, RecNo>> seen{ { kClients, e.clientRecNo },
-            { kTrack, kCounterRecord } };
-        for (const JournalField &f : e.fields)
-            if (seen.insert({ f.table, f.recNo }).second)
-                locks.push_back(tables[f.table].lockRecord(f.recNo));
-    } catch (const dbf::RecordLocked &) {
-        return Recovered::Busy;
-    }
-
-    dbf::Table &invoices = tables[kInvoices];
-    const InvoiceOnFile invoice = findInvoice(invoices, e);
-    const std::vector<RecordFields> records = byRecord(e);
-    Recovered outcome;
-    if (e.aborted) {
-        for (auto it = records.rbegin(); it != records.rend(); ++it)
-            applyRecord(tables[it->table], it->recNo, it->fields, Direction::Back);
-        if (invoice.recNo != 0 && !invoice.deleted) {
-            dbf::RecordLock lock = invoices.lockRecord(invoice.recNo);
-            const Image now = readImage(invoices, invoice.recNo);
-            if (std::equal(now.begin() + 1, now.end(), e.invoiceImage.begin() + 1))
-                deleteRecord(invoices, invoice.recNo);
-        }
-        outcome = Recovered::Back;
-    } else if (invoice.deleted) {
-        // The statement was deleted after the copy died: nothing of it may come back.
-        outcome = Recovered::Discarded;
-    } else {
-        bool untouched = true; // every field still as it was before the posting
-        if (invoice.recNo == 0) {
-            for (const RecordFields &r : records) {
-                dbf::Table &t = tables[r.table];
-                const Image image = readImage(t, r.recNo);
-                for (const JournalField *f : r.fields)
-                    if (f->kind != JournalField::Kind::Raise
-                        && bytesOf(t.layout(), image, fieldIndex(t.layout(), f->field))
-                            != f->before)
-                        untouched = false;
-                if (image[0] == kDeletedMark)
-                    untouched = false;
-            }
-        }
-        if (invoice.recNo == 0 && !untouched) {
-            // Nothing was applied, and another copy changed the rows since: the printed
-            // statement no longer matches them, so it is not posted.
-            outcome = Recovered::Discarded;
-        } else {
-            if (invoice.recNo == 0) {
-                Image image(e.invoiceImage.begin(), e.invoiceImage.end());
-                invoices.appendRecord(image.data());
-            }
-            for (const RecordFields &r : records)
-                applyRecord(tables[r.table], r.recNo, r.fields, Direction::Forward);
-            outcome = Recovered::Forward;
-        }
-    }
-    tables.flush();
-    return outcome;
 }
 
 // The posting of one client, with its locks and journal. Throws EngineStop after rolling back
@@ -519,8 +217,7 @@ Outcome Posting::post(const PrintedStatement &statement, const RunParameters &pa
     {
         std::string code;
         RecNo recNo = 0; // 0: missing
-        std::int64_t tenThousandthHours = 0;
-        Cents charges;
+        ProjectShare share;
         dbf::Date firstDate;
     };
     std::vector<ProjectSum> projects;
@@ -537,11 +234,10 @@ Outcome Posting::post(const PrintedStatement &statement, const RunParameters &pa
         auto it = std::find_if(
             projects.begin(), projects.end(), [&](const ProjectSum &p) { return p.code == code; });
         if (it == projects.end()) {
-            projects.push_back({ code, 0, 0, {}, dateOf(bytesOf(sl, image, sf.date)) });
+            projects.push_back({ code, 0, {}, dateOf(bytesOf(sl, image, sf.date)) });
             it = projects.end() - 1;
         }
-        it->tenThousandthHours += std::llround(numberOf(bytesOf(sl, image, sf.hours)) * 10000);
-        it->charges += total + slipTax;
+        it->share.addSlip(numberOf(bytesOf(sl, image, sf.hours)), total, slipTax);
     }
     dbf::Table &projectTable = m_tables[kProjects];
     for (ProjectSum &p : projects) {
@@ -620,9 +316,7 @@ Outcome Posting::post(const PrintedStatement &statement, const RunParameters &pa
             field(JournalField::Kind::Guard, g, {});
     }
     const dbf::RecordLayout &pl = projectTable.layout();
-    const std::size_t pjStart = fieldIndex(pl, "PJ_STARTDT"),
-                      pjHours = fieldIndex(pl, "PJ_TOTHOUR"),
-                      pjCharges = fieldIndex(pl, "PJ_TOTCHG");
+    const std::size_t pjStart = fieldIndex(pl, "PJ_STARTDT");
     for (const ProjectSum &p : projects) {
         if (p.recNo == 0) {
             out.notes << QStringLiteral(
@@ -643,15 +337,7 @@ Outcome Posting::post(const PrintedStatement &statement, const RunParameters &pa
             entry.fields.push_back(
                 { JournalField::Kind::Guard, kProjects, p.recNo, guard, bytes, bytes });
         }
-        const std::string hoursBefore(bytesOf(pl, image, pjHours));
-        const double hoursAfter =
-            (std::llround(numberOf(hoursBefore) * 10000) + p.tenThousandthHours) / 10000.0;
-        entry.fields.push_back({ JournalField::Kind::Set, kProjects, p.recNo, "PJ_TOTHOUR",
-            hoursBefore, numberBytes(pl.field(pjHours), hoursAfter) });
-        const std::string chargesBefore(bytesOf(pl, image, pjCharges));
-        const Cents chargesAfter = Cents::fromDouble(numberOf(chargesBefore)) + p.charges;
-        entry.fields.push_back({ JournalField::Kind::Set, kProjects, p.recNo, "PJ_TOTCHG",
-            chargesBefore, numberBytes(pl.field(pjCharges), chargesAfter.toDouble()) });
+        addProjectTotals(entry, pl, p.recNo, image, p.share, +1);
     }
 
     // Journal first, then the tables. A block that could not be written whole is taken off
@@ -775,58 +461,6 @@ FinalizeResult Finalizer::run(const BillingPlan &plan)
         }
     }
     return result;
-}
-
-RecoveryCount recoverJournals(const std::string &dataDirectory)
-{
-    RecoveryCount count;
-    const fs::path dir(dataDirectory.empty() ? std::string(".") : dataDirectory);
-    std::vector<fs::path> candidates;
-    std::error_code ec;
-    for (const fs::directory_entry &entry : fs::directory_iterator(dir, ec))
-        if (JournalFile::isJournalName(entry.path().filename().string()))
-            candidates.push_back(entry.path());
-    std::unique_ptr<PostingTables> tables;
-    for (const fs::path &path : candidates) {
-        ForeignJournal journal(path);
-        if (!journal.lock())
-            continue; // its owner runs
-        const std::string text = journal.read();
-        if (text.empty()) {
-            journal.remove();
-            continue;
-        }
-        bool cutShort = false;
-        const std::vector<JournalEntry> entries = parseJournals(text, &cutShort);
-        if (!entries.empty() && !tables)
-            tables = std::make_unique<PostingTables>(dir);
-        bool busy = false;
-        for (const JournalEntry &entry : entries) {
-            switch (recoverEntry(*tables, entry)) {
-            case Recovered::Busy:
-                busy = true;
-                break;
-            case Recovered::Forward:
-                ++count.rolledForward;
-                break;
-            case Recovered::Back:
-                ++count.rolledBack;
-                break;
-            case Recovered::Discarded:
-                ++count.discarded;
-                break;
-            }
-            if (busy)
-                break; // left for the next time; entries done so far are done again harmlessly
-        }
-        if (busy)
-            continue;
-        // A block cut short while it was written: nothing of it was applied.
-        if (cutShort)
-            ++count.discarded;
-        journal.remove();
-    }
-    return count;
 }
 
 } // namespace billing
