@@ -35,7 +35,9 @@
 #include "app/login/security_form.h"
 #include "app/shutdown.h"
 #include "app/startup.h"
+#include "billing/invoice_deletion.h"
 #include "billing/invoice_form.h"
+#include "billing/post_payment_form.h"
 #include "platform/clock.h"
 #include "platform/ini_file.h"
 #include "reference/activity_form.h"
@@ -480,6 +482,55 @@ void TMainForm::buildMenus()
                     m_userFieldLabels[i]->setText(captions[i]);
             });
         form.exec();
+    });
+
+    // Payments and statement deletion write through table handles of their own; afterwards the
+    // main window's cursors are read again and the aging recomputed (the client refresh),
+    // whatever happened.
+    m_commands.setHandler(Command::PostPayment, [this] {
+        ui::Dataset &invoices = m_data.dataset(MainData::InvoiceTable);
+        const ui::Dataset::Bookmark selected = invoices.bookmark();
+        billing::postPayment(m_data.state().dataDirectory, m_data.clients(), invoices,
+            m_messages, m_clock, this);
+        ui::runAction(m_messages, [&] {
+            m_refresh.run();
+            invoices.gotoBookmark(selected);
+        });
+    });
+    m_commands.setHandler(Command::DeleteInvoice, [this] {
+        ui::Dataset &clients = m_data.clients();
+        ui::Dataset &invoices = m_data.dataset(MainData::InvoiceTable);
+        const QString number = clients.text(QStringLiteral("NUMBER"));
+        const QString noInvoices = QStringLiteral("No invoices for current client");
+        if (!invoices.isOpen() || invoices.isEmpty()
+            || invoices.text(QStringLiteral("INV_CLIENT")) != number) {
+            m_messages.information(noInvoices);
+            return;
+        }
+        if (m_messages.confirm(QStringLiteral(
+                "This option will delete the current invoice and reverse the posting that "
+                "resulted when the invoice was created.  If any payments have been applied to "
+                "this invoice, they will be removed.  Are you sure you want to delete this "
+                "invoice?"))
+            != ui::MessageAnswer::Yes)
+            return;
+        m_data.state().rememberedClient = clients.bookmark();
+        const billing::DeletionResult r = billing::InvoiceDeletion(m_data.state().dataDirectory)
+                                              .run(number.toLatin1().toStdString(),
+                                                  std::int64_t(invoices.value(
+                                                      QStringLiteral("INV_NUMBER")).toDouble()));
+        using Status = billing::DeletionResult::Status;
+        if (r.status == Status::ClientLocked)
+            m_messages.information(
+                QStringLiteral("The client record is locked.  Try again later."));
+        else if (r.status == Status::NotFound)
+            m_messages.information(noInvoices);
+        else if (r.status != Status::Deleted)
+            m_messages.error(QString::fromLocal8Bit(r.message.c_str()));
+        ui::runAction(m_messages, [this] {
+            m_data.clients().gotoBookmark(m_data.state().rememberedClient);
+            m_refresh.run();
+        });
     });
 
     QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
