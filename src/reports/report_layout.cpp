@@ -2,6 +2,7 @@
 
 #include "reports/labels.h"
 #include "reports/listings.h"
+#include "reports/receivables_reports.h"
 #include "ui/cursor_scope.h"
 #include "ui/dataset.h"
 
@@ -65,6 +66,14 @@ std::unique_ptr<ReportLayout> makeLayout(const ReportDef &def, ReportContext &co
         return std::make_unique<StaffListing>(context);
     case Layout::ProjectListing:
         return std::make_unique<ProjectListing>(context);
+    case Layout::AgedReceivables:
+        return std::make_unique<AgedReceivables>(context);
+    case Layout::InvoiceReport:
+        return std::make_unique<InvoiceReport>(context);
+    case Layout::PaymentReport:
+        return std::make_unique<PaymentReport>(context);
+    case Layout::SalesTaxReport:
+        return std::make_unique<SalesTaxReport>(context);
     default:
         return std::make_unique<NotYetAvailableLayout>(context);
     }

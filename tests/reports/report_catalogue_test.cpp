@@ -100,7 +100,7 @@ TEST(ReportCatalogue, Wiring)
         { "Slip Listing by Client", false, true, DetailedFlag::On, FirstPositioning::Client,
             false },
         { "Sales Tax Report", true, true, DetailedFlag::Keep, FirstPositioning::QualifyingSlip,
-            false },
+            true },
         { "Project Budget to Actual", false, true, DetailedFlag::Keep, FirstPositioning::Client,
             false },
         { "Time Entry Worksheet", true, false, DetailedFlag::Keep, FirstPositioning::None, false },
