@@ -46,6 +46,8 @@
 #include "reference/setup_form.h"
 #include "reports/report_form.h"
 #include "time/slip_numbering.h"
+#include "time/auto_billing_form.h"
+#include "time/generate_form.h"
 #include "time/time_slip_form.h"
 #include "ui/action.h"
 #include "ui/cursor_scope.h"
@@ -396,6 +398,29 @@ void TMainForm::buildMenus()
         Command::ReindexDataFiles);
     connectClientCommands();
     connectSlipCommands();
+    // Auto billings. The definitions window edits on a client cursor of its own. The generation
+    // window borrows the main window's cursors and puts them back as they stood; afterwards the
+    // main window returns to its client in name order and shows the slips generated for it.
+    m_commands.setHandler(Command::MaintainAutoBillings, [this] {
+        timecap::TAutoForm form(m_data.state().dataDirectory, m_data.clients().bookmark(),
+            m_data.dataset(MainData::EMPLOYEETABLE), m_data.dataset(MainData::ProjectTable),
+            m_messages, this);
+        form.exec();
+    });
+    m_commands.setHandler(Command::GenerateAutoBillings, [this] {
+        {
+            timecap::TGenerateTSForm form({ m_data.clients(), m_data.dataset(MainData::SlipTable),
+                                              m_data.dataset(MainData::ActivityTable1) },
+                m_data.state().dataDirectory, m_data.state().reportFont, m_messages, m_clock,
+                this);
+            form.exec();
+        }
+        ui::runAction(m_messages, [this] {
+            m_data.clients().setTag(QStringLiteral("NAME"));
+            m_data.clients().gotoBookmark(m_data.state().rememberedClient);
+            m_refresh.run();
+        });
+    });
     m_commands.setHandler(Command::PrintReports, [this] {
         ui::Dataset &clients = m_data.clients();
         const ui::Dataset::Bookmark shown = clients.bookmark();
