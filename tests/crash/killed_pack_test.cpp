@@ -1,7 +1,8 @@
 // A pack stopped at each point of its switch (after the index is built, after the marker, after
 // each rename) and killed at random moments: the next open finds the old table or the new one,
 // never a mixture. Every live record is there with its own memo, every tag checks clean and
-// finds each record, and no roll-forward marker is left behind.
+// finds each record, `tarnw-dbf check` finds nothing wrong, and no roll-forward marker is left
+// behind.
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include "dbf/cursor.h"
 #include "dbf/mdx_check.h"
 #include "dbf/table.h"
+#include "../interop/run_tool.h"
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -88,10 +90,15 @@ protected:
     }
 
     // Packs in a child process that stops itself at `stopAt` (or is killed after `killAfter`).
-    void packInChild(std::optional<dbf::PackStep> stopAt, std::chrono::microseconds killAfter)
+    // With `alarmAfter` the child is instead killed that long after its records are written,
+    // that is while it builds the index.
+    void packInChild(std::optional<dbf::PackStep> stopAt, std::chrono::microseconds killAfter,
+        std::chrono::microseconds alarmAfter = {})
     {
         static std::optional<dbf::PackStep> target;
+        static useconds_t alarm = 0;
         target = stopAt;
+        alarm = static_cast<useconds_t>(alarmAfter.count());
         const pid_t pid = ::fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
@@ -99,6 +106,8 @@ protected:
                 dbf::packStepHook = [](dbf::PackStep step) {
                     if (target && *target == step)
                         ::_exit(3);
+                    if (alarm > 0 && step == dbf::PackStep::RecordsWritten)
+                        ::ualarm(alarm, 0); // SIGALRM ends the process where it stands
                 };
                 auto t = dbf::Table::open(m_path, dbf::OpenMode::Exclusive);
                 t->pack();
@@ -114,6 +123,7 @@ protected:
         }
         int status = 0;
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        m_signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
         if (WIFEXITED(status)) {
             ASSERT_NE(WEXITSTATUS(status), 2) << "the pack failed";
         }
@@ -138,6 +148,9 @@ protected:
         }
         const auto faults = dbf::checkIndex(*t);
         ASSERT_TRUE(faults.empty()) << faults.front();
+        const ToolResult check =
+            runTool("'" TARNW_BINARY_DIR "/tools/tarnw-dbf' check '" + m_path.string() + "'");
+        ASSERT_EQ(check.status, 0) << check.output;
         c.setTag("NO");
         for (const auto &[no, e] : m_live) {
             ASSERT_TRUE(c.findKey(c.makeKey({ std::to_string(no) }))) << no;
@@ -148,6 +161,7 @@ protected:
     fs::path m_dir, m_path;
     std::map<std::int64_t, Entry> m_live;
     std::int64_t m_next = 1;
+    int m_signal = 0; // the signal that ended the last pack, 0 when it ended by itself
     std::mt19937 m_rng{ 4242 };
 };
 
@@ -180,6 +194,24 @@ TEST_F(KilledPack, KilledAtRandomLeavesOneWholeTable)
         expectWhole("round " + std::to_string(round) + ", killed after "
             + std::to_string(delay.count()) + " us of " + std::to_string(took.count()));
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(KilledPack, KilledWhileBuildingTheIndexLeavesOneWholeTable)
+{
+    grow(20000);
+    int killed = 0;
+    for (int round = 0; round < 5; ++round) {
+        grow(100);
+        const auto delay = std::chrono::microseconds(200 + m_rng() % 4000);
+        packInChild(std::nullopt, std::chrono::microseconds(0), delay);
+        killed += m_signal == SIGALRM ? 1 : 0;
+        expectWhole("killed " + std::to_string(delay.count()) + " us into the index build");
+    }
+    EXPECT_GT(killed, 0) << "no pack was stopped inside its index build";
 }
 
 } // namespace
