@@ -3,6 +3,7 @@
 #include "reports/labels.h"
 #include "reports/listings.h"
 #include "reports/receivables_reports.h"
+#include "reports/slip_reports.h"
 #include "ui/cursor_scope.h"
 #include "ui/dataset.h"
 
@@ -74,6 +75,16 @@ std::unique_ptr<ReportLayout> makeLayout(const ReportDef &def, ReportContext &co
         return std::make_unique<PaymentReport>(context);
     case Layout::SalesTaxReport:
         return std::make_unique<SalesTaxReport>(context);
+    case Layout::SlipsByClient:
+        return std::make_unique<SlipAnalysis>(
+            context, SlipAnalysis::Grouping::Client, def.detailed != DetailedFlag::Off);
+    case Layout::SlipsByActivity:
+        return std::make_unique<SlipAnalysis>(
+            context, SlipAnalysis::Grouping::Activity, def.detailed != DetailedFlag::Off);
+    case Layout::SlipsByNumber:
+        return std::make_unique<SlipAnalysis>(context, SlipAnalysis::Grouping::None, true);
+    case Layout::ActivityTotals:
+        return std::make_unique<ActivityTotals>(context);
     default:
         return std::make_unique<NotYetAvailableLayout>(context);
     }
