@@ -110,7 +110,10 @@ TAutoForm::TAutoForm(const std::string &dataDirectory, const ui::Dataset::Bookma
         connect(list, &QListWidget::itemClicked, this,
             [this, list](QListWidgetItem *item) { chooseSlot(list->row(item) + 1); });
         SummaryLists[std::size_t(i)] = list;
-        summary->addWidget(new QLabel(QLatin1String(kHeadings[i]), this), 0, i);
+        auto *heading = new QLabel(QLatin1String(kHeadings[i]), this);
+        heading->setIndent(4);
+        list->setMinimumWidth(heading->sizeHint().width() + 12);
+        summary->addWidget(heading, 0, i);
         summary->addWidget(list, 1, i);
         summary->setColumnStretch(i, i == 0 || i == 6 ? 3 : 2);
     }
