@@ -46,6 +46,7 @@ QLineEdit *readOnlyBox(const QString &name, const QString &text)
     e->setObjectName(name);
     e->setReadOnly(true);
     e->setFocusPolicy(Qt::NoFocus);
+    e->setAlignment(Qt::AlignRight);
     return e;
 }
 
@@ -199,8 +200,15 @@ void TPostPmtForm::SaveBtnClick()
     PaymentInput input;
     input.reference = ReferenceEdit->text().toLatin1().toStdString();
     const QString amount = AmountEdit->text().trimmed().replace(QLatin1Char(','), QLatin1Char('.'));
-    if (!amount.isEmpty() && amount != QLatin1String("-"))
-        input.amount = platform::Cents::fromDouble(amount.toDouble());
+    if (!amount.isEmpty() && amount != QLatin1String("-")) {
+        bool ok = false;
+        input.amount = platform::Cents::parse(amount.toStdString(), &ok);
+        if (!ok) {
+            m_messages.error(QStringLiteral("'%1' is not a valid amount.").arg(AmountEdit->text()));
+            AmountEdit->setFocus();
+            return;
+        }
+    }
     input.date = toDbfDate(DateEdit->date());
     input.description = DescriptionEdit->text().toLatin1().toStdString();
     try {

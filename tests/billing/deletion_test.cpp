@@ -231,4 +231,31 @@ TEST(Deletion, ACopyKilledAfterAnyWriteIsCompletedByRecovery)
     }
 }
 
+// Payment and deletion blocks read back as written; a block without a kind line (as every
+// journal written before them) reads as a finalization.
+TEST(Deletion, JournalBlocksOfEveryKindReadBack)
+{
+    using billing::JournalKind;
+    for (JournalKind kind : { JournalKind::Finalization, JournalKind::Payment,
+             JournalKind::Deletion }) {
+        billing::JournalEntry e;
+        e.kind = kind;
+        e.clientNumber = "000001";
+        e.clientRecNo = 3;
+        e.invoiceNumber = 100;
+        e.invoiceRecNo = 7;
+        if (kind == JournalKind::Finalization)
+            e.invoiceImage = " 100";
+        else
+            e.rows = { { "TWINVOIC", 7, " 100 000001" }, { "TWPMT", 9, "*  10.00" } };
+        e.fields = { { billing::JournalField::Kind::Set, "TWSLIP", 4, "SL_BILLED", "1", "0" } };
+        const std::string text = billing::formatJournal(e);
+        EXPECT_EQ(text.find("kind ") == std::string::npos, kind == JournalKind::Finalization);
+        EXPECT_EQ(billing::parseJournal(text), e);
+    }
+    billing::JournalEntry noRows;
+    noRows.kind = JournalKind::Deletion;
+    EXPECT_EQ(billing::parseJournal(billing::formatJournal(noRows)), std::nullopt);
+}
+
 } // namespace
