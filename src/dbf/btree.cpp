@@ -486,6 +486,25 @@ std::uint32_t BTree::build(MdxFile &file, const MdxFile::Tag &tag,
         std::uint32_t page;
         const std::uint8_t *highest;
     };
+    // The blocks are allocated one after the other and written in runs of up to 1 MB.
+    std::vector<std::uint8_t> run;
+    std::uint32_t runFirst = 0;
+    const auto writeRun = [&] {
+        if (!run.empty())
+            file.writeNewBlocks(runFirst, run.data(), run.size() / MdxFile::kBlockSize);
+        run.clear();
+    };
+    const auto emit = [&]() -> std::uint32_t {
+        const std::uint32_t page = file.allocateBlock(false);
+        const std::size_t blocks = run.size() / MdxFile::kBlockSize;
+        if (blocks != 0
+            && (page != runFirst + blocks * MdxFile::kBlockPages || run.size() >= (1u << 20)))
+            writeRun();
+        if (run.empty())
+            runFirst = page;
+        run.insert(run.end(), b, b + MdxFile::kBlockSize);
+        return page;
+    };
     std::vector<Child> level;
     const std::size_t leaves = (count + leafFill - 1) / leafFill;
     level.reserve(leaves);
@@ -499,8 +518,7 @@ std::uint32_t BTree::build(MdxFile &file, const MdxFile::Tag &tag,
             std::memcpy(b + 8 + i * item + 4, keys.data() + (at + i) * keyLength, keyLength);
         }
         at += take;
-        const std::uint32_t page = file.allocateBlock(false);
-        file.writeBlock(page, b, false);
+        const std::uint32_t page = emit();
         level.push_back({ page, keys.data() + (at - 1) * keyLength });
     }
     while (level.size() > 1) {
@@ -517,12 +535,12 @@ std::uint32_t BTree::build(MdxFile &file, const MdxFile::Tag &tag,
                     std::memcpy(b + 8 + i * item + 4, level[c + i].highest, keyLength);
             }
             c += take;
-            const std::uint32_t page = file.allocateBlock(false);
-            file.writeBlock(page, b, false);
+            const std::uint32_t page = emit();
             up.push_back({ page, level[c - 1].highest });
         }
         level = std::move(up);
     }
+    writeRun();
     return level.front().page;
 }
 

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <ctime>
 
 #include "dbf/errors.h"
 #include "dbf/field_codec.h"
@@ -13,7 +14,7 @@ namespace dbf {
 
 namespace {
 
-constexpr std::size_t kReadAheadBytes = 128 * 1024;
+constexpr std::size_t kReadAheadBytes = 1024 * 1024;
 // A read-ahead block serves one quick walk; a walk that pauses (a user stepping through rows)
 // reads the file again rather than show what another program has changed since.
 constexpr auto kReadAheadMaxAge = std::chrono::milliseconds(50);
@@ -22,6 +23,17 @@ constexpr std::uint8_t kDeleted = '*';
 bool isDeleted(const std::uint8_t *image)
 {
     return image[0] == kDeleted;
+}
+
+// The coarse monotonic clock (a few milliseconds' resolution) is enough for the read-ahead's age
+// and costs a fraction of a precise reading, which a walk would otherwise pay for every record.
+std::chrono::steady_clock::time_point coarseNow()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
+    return std::chrono::steady_clock::time_point(std::chrono::duration_cast<
+        std::chrono::steady_clock::duration>(
+        std::chrono::seconds(ts.tv_sec) + std::chrono::nanoseconds(ts.tv_nsec)));
 }
 
 } // namespace
@@ -79,26 +91,27 @@ bool Cursor::fetch(RecNo recNo, std::uint8_t *out, bool sequential)
         dropReadAhead();
         return m_table->readRecord(recNo, out);
     }
-    const auto now = std::chrono::steady_clock::now();
-    if (m_blockGeneration != m_table->writeGeneration() || now - m_blockTime > kReadAheadMaxAge)
+    const auto now = coarseNow();
+    if (m_blockGeneration != m_table->writeGeneration()
+        || m_blockMapGeneration != m_table->mapGeneration() || now - m_blockTime > kReadAheadMaxAge)
         dropReadAhead();
     if (m_blockCount == 0 || recNo < m_blockFirst || recNo >= m_blockFirst + m_blockCount) {
         const std::size_t perBlock = std::max<std::size_t>(1, kReadAheadBytes / length);
-        m_block.resize(perBlock * length);
         const bool backward = m_blockCount != 0 && recNo < m_blockFirst;
         RecNo start = recNo;
         if (backward)
             start = recNo > perBlock ? static_cast<RecNo>(recNo - perBlock + 1) : 1;
         m_blockFirst = start;
-        m_blockCount = m_table->readRecords(start, perBlock, m_block.data());
+        m_blockCount = m_table->viewRecords(start, perBlock, m_block);
         m_blockGeneration = m_table->writeGeneration();
+        m_blockMapGeneration = m_table->mapGeneration();
         m_blockTime = now;
         if (recNo < m_blockFirst || recNo >= m_blockFirst + m_blockCount) {
             dropReadAhead();
             return false;
         }
     }
-    std::memcpy(out, m_block.data() + (recNo - m_blockFirst) * length, length);
+    std::memcpy(out, m_block + (recNo - m_blockFirst) * length, length);
     return true;
 }
 

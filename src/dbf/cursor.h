@@ -196,10 +196,11 @@ private:
     std::vector<std::optional<std::string>> m_pendingMemos; // per field; set in Edit/Insert
     RecordLock m_lock;
     // Read-ahead block for natural-order walks: records [m_blockFirst, m_blockFirst + m_blockCount)
-    std::vector<std::uint8_t> m_block;
+    const std::uint8_t *m_block = nullptr; // the Table's view of the records
     RecNo m_blockFirst = 0;
     std::size_t m_blockCount = 0;
     std::uint64_t m_blockGeneration = 0;
+    std::uint64_t m_blockMapGeneration = 0;
     std::chrono::steady_clock::time_point m_blockTime;
 };
 

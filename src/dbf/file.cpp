@@ -6,6 +6,7 @@
 
 #include "dbf/errors.h"
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -177,6 +178,18 @@ void File::syncDirectory(const std::filesystem::path &directory)
     ::close(fd);
     if (rc != 0 && error != EINVAL)
         fail(directory, "sync", error);
+}
+
+const std::uint8_t *File::mapReadOnly(std::uint64_t length) const
+{
+    void *p = ::mmap(nullptr, static_cast<std::size_t>(length), PROT_READ, MAP_SHARED, m_fd, 0);
+    return p == MAP_FAILED ? nullptr : static_cast<const std::uint8_t *>(p);
+}
+
+void File::unmap(const std::uint8_t *address, std::uint64_t length) noexcept
+{
+    if (address != nullptr)
+        ::munmap(const_cast<std::uint8_t *>(address), static_cast<std::size_t>(length));
 }
 
 bool File::tryLock(std::uint64_t offset, std::uint64_t length, LockKind kind)

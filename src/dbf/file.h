@@ -50,6 +50,12 @@ public:
     // Modification time in nanoseconds, for cheap change detection of the whole file.
     std::int64_t modificationTimeNs() const;
 
+    // A read-only shared mapping of the first `length` bytes (it may reach past the end of the
+    // file; only bytes inside the file may be touched). Null when the system refuses one. It
+    // shows every write to the file, ours and other programs', as soon as it is made.
+    const std::uint8_t *mapReadOnly(std::uint64_t length) const;
+    static void unmap(const std::uint8_t *address, std::uint64_t length) noexcept;
+
     // Never waits: returns false at once when another open file description holds a conflicting
     // lock on any byte of the range.
     bool tryLock(std::uint64_t offset, std::uint64_t length, LockKind kind);

@@ -73,8 +73,12 @@ bool Cursor::findKey(std::string_view key)
     while (!fetch(probe->current(), image.data(), false) || image[0] == '*')
         if (probe->next() == 0 || !probe->currentKeyMatches(key))
             return false;
+    // The record just read is the one to stand on.
+    m_recNo = probe->current();
     m_order = std::move(probe);
-    return syncToOrder();
+    m_buffer.swap(image);
+    m_bof = m_eof = false;
+    return true;
 }
 
 bool Cursor::findNearest(std::string_view key)

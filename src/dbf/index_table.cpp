@@ -31,6 +31,7 @@ void Table::addTag(std::string_view name, std::string_view expression, const Tag
 {
     if (!isExclusive())
         throw TableBusy(m_path.filename().string());
+    writePendingAppends();
     validateTagName(name);
     const KeyExpression parsed(expression, layout()); // reports a bad expression first
     auto *index = dynamic_cast<MdxIndex *>(m_index.get());

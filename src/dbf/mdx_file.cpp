@@ -335,6 +335,12 @@ void MdxFile::writeBlock(std::uint32_t page, const std::uint8_t *data, bool cach
     }
 }
 
+void MdxFile::writeNewBlocks(std::uint32_t page, const std::uint8_t *data, std::size_t count)
+{
+    m_file.writeAt(static_cast<std::uint64_t>(page) * kPageSize, data, count * kBlockSize);
+    m_dirty = true;
+}
+
 std::uint32_t MdxFile::allocateBlock(bool publish)
 {
     const std::uint32_t page = m_pageCount;

@@ -120,6 +120,9 @@ public:
     const std::uint8_t *block(std::uint32_t page);
     // Writes a block through to the file (and the cache unless told otherwise).
     void writeBlock(std::uint32_t page, const std::uint8_t *data, bool cache = true);
+    // Writes `count` consecutive new blocks from `page` on with one write, past the cache (bulk
+    // builds, whose blocks nothing links to until the build is done).
+    void writeNewBlocks(std::uint32_t page, const std::uint8_t *data, std::size_t count);
     // A new block at the end of the file (inside a write session); its contents are unwritten.
     // With `publish` the header's page count is written as soon as the block is, before
     // anything links to it, so that a program stopped in the middle of a session leaves no

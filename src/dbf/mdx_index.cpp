@@ -5,6 +5,8 @@
 #include <numeric>
 
 #include "dbf/btree.h"
+#include "dbf/date_key.h"
+#include "dbf/numeric_key.h"
 #include "dbf/errors.h"
 #include "dbf/table.h"
 
@@ -81,32 +83,117 @@ std::vector<SortedKeys> collectKeys(Table &table,
     return sortKeys(raw, expressions, unique);
 }
 
+namespace {
+
+// Two numbers whose order agrees with compareKeys(): a smaller pair means a smaller key, and an
+// equal pair leaves only the bytes of a character key after the sixteenth to compare. Sorting by
+// them settles nearly every comparison with two integer comparisons.
+struct SortPrefix
+{
+    std::uint64_t high = 0;
+    std::uint64_t low = 0;
+    auto operator<=>(const SortPrefix &) const = default;
+};
+
+std::uint64_t bigEndian(const std::uint8_t *bytes, std::size_t from, std::size_t to)
+{
+    std::uint64_t v = 0;
+    for (std::size_t i = from; i < from + 8; ++i)
+        v = (v << 8) | (i < to ? bytes[i] : 0);
+    return v;
+}
+
+SortPrefix sortPrefix(KeyType type, const std::uint8_t *key, std::size_t length)
+{
+    switch (type) {
+    case KeyType::Character:
+        return { bigEndian(key, 0, length), bigEndian(key, 8, length) };
+    case KeyType::Numeric: {
+        // Sign class, then the exponent byte and the digits as compareNumericKeys orders them
+        // (a negative magnitude reversed).
+        bool zero = true; // no digit, whatever the sign and exponent say
+        for (std::size_t i = 2; i < kNumericKeyLength; ++i)
+            zero = zero && key[i] == 0;
+        if (zero)
+            return { std::uint64_t{ 1 } << 62, 0 };
+        std::uint64_t high = key[0];
+        for (std::size_t i = 2; i < 8; ++i)
+            high = (high << 8) | key[i];
+        std::uint64_t low = 0;
+        for (std::size_t i = 8; i < kNumericKeyLength; ++i)
+            low = (low << 8) | key[i];
+        constexpr std::uint64_t kHighMask = (std::uint64_t{ 1 } << 56) - 1;
+        constexpr std::uint64_t kLowMask = (std::uint64_t{ 1 } << 32) - 1;
+        if (key[1] & 0x80)
+            return { ~high & kHighMask, ~low & kLowMask };
+        return { (std::uint64_t{ 2 } << 62) | high, low };
+    }
+    case KeyType::Date: {
+        double value = decodeDateKey(key);
+        if (value == 0)
+            value = 0; // -0 and 0 are equal keys
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &value, sizeof bits);
+        return { (bits >> 63) ? ~bits : (bits | (std::uint64_t{ 1 } << 63)), 0 };
+    }
+    }
+    return {};
+}
+
+} // namespace
+
 std::vector<SortedKeys> sortKeys(std::vector<SortedKeys> &raw,
     const std::vector<const KeyExpression *> &expressions, const std::vector<bool> &unique)
 {
     const std::size_t tags = expressions.size();
     std::vector<SortedKeys> sorted(tags);
+    struct Item
+    {
+        SortPrefix prefix;
+        std::uint32_t index;
+    };
+    std::vector<Item> items;
     for (std::size_t t = 0; t < tags; ++t) {
         const KeyType type = expressions[t]->type();
         const std::size_t kl = expressions[t]->keyLength();
         const auto &in = raw[t];
-        std::vector<std::uint32_t> order(in.recNos.size());
-        std::iota(order.begin(), order.end(), 0u);
-        std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-            const int c = compareKeys(type, in.keys.data() + a * kl, in.keys.data() + b * kl, kl);
-            return c != 0 ? c < 0 : in.recNos[a] < in.recNos[b];
-        });
+        items.resize(in.recNos.size());
+        for (std::uint32_t i = 0; i < items.size(); ++i)
+            items[i] = { sortPrefix(type, in.keys.data() + std::size_t{ i } * kl, kl), i };
+        const bool longKeys = type == KeyType::Character && kl > 16;
+        const auto before = [&](const Item &a, const Item &b) {
+            if (a.prefix != b.prefix)
+                return a.prefix < b.prefix;
+            if (longKeys) {
+                const int c = std::memcmp(in.keys.data() + std::size_t{ a.index } * kl + 16,
+                    in.keys.data() + std::size_t{ b.index } * kl + 16, kl - 16);
+                if (c != 0)
+                    return c < 0;
+            }
+            return in.recNos[a.index] < in.recNos[b.index];
+        };
+        // Tags that follow the record order (numbers given in sequence, dates of entry) come
+        // sorted already.
+        if (!std::is_sorted(items.begin(), items.end(), before))
+            std::sort(items.begin(), items.end(), before);
         auto &out = sorted[t];
-        out.keys.reserve(in.keys.size());
-        out.recNos.reserve(in.recNos.size());
-        for (std::uint32_t i : order) {
-            const std::uint8_t *key = in.keys.data() + i * kl;
-            if (unique[t] && !out.recNos.empty()
-                && compareKeys(type, out.keys.data() + out.keys.size() - kl, key, kl) == 0)
+        out.keys.resize(in.keys.size());
+        out.recNos.resize(in.recNos.size());
+        std::size_t kept = 0;
+        const Item *previous = nullptr;
+        for (const Item &item : items) {
+            const std::uint32_t i = item.index;
+            const std::uint8_t *key = in.keys.data() + std::size_t{ i } * kl;
+            // Equal keys have equal prefixes, so only those are compared in full.
+            if (unique[t] && previous != nullptr && previous->prefix == item.prefix
+                && compareKeys(type, out.keys.data() + (kept - 1) * kl, key, kl) == 0)
                 continue;
-            out.keys.insert(out.keys.end(), key, key + kl);
-            out.recNos.push_back(in.recNos[i]);
+            std::memcpy(out.keys.data() + kept * kl, key, kl);
+            out.recNos[kept++] = in.recNos[i];
+            previous = &item;
         }
+        out.keys.resize(kept * kl);
+        out.recNos.resize(kept);
         raw[t] = {};
     }
     return sorted;

@@ -1,5 +1,6 @@
 #include "dbf/memo_file.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <optional>
@@ -101,24 +102,60 @@ std::uint32_t MemoFile::blocksFor(std::uint64_t length) const
     return static_cast<std::uint32_t>((length + m_blockSize - 1) / m_blockSize);
 }
 
+std::uint64_t MemoFile::fileSize() const
+{
+    return m_soleWriter ? m_size : m_file.size();
+}
+
 std::uint64_t MemoFile::fileBlocks() const
 {
-    return (m_file.size() + m_blockSize - 1) / m_blockSize;
+    return (fileSize() + m_blockSize - 1) / m_blockSize;
+}
+
+MemoFile::~MemoFile()
+{
+    try {
+        writePending();
+    } catch (...) {
+        // Only a failing disk gets here; flush() reports it to a caller who asks.
+    }
+}
+
+void MemoFile::setSoleWriter(bool sole)
+{
+    writePending();
+    m_soleWriter = sole;
+    if (sole)
+        m_size = m_file.size();
+}
+
+void MemoFile::writePending()
+{
+    if (m_pending.empty())
+        return;
+    m_file.writeAt(static_cast<std::uint64_t>(m_pendingBlock) * m_blockSize, m_pending.data(),
+        m_pending.size());
+    m_pending.clear();
+    std::uint8_t next[4];
+    put32(next, static_cast<std::uint32_t>(fileBlocks()));
+    m_file.writeAt(0, next, sizeof next);
 }
 
 std::string MemoFile::read(BlockNo block) const
 {
     const std::uint64_t offset = static_cast<std::uint64_t>(block) * m_blockSize;
-    const std::uint64_t fileSize = m_file.size();
+    if (!m_pending.empty() && block >= m_pendingBlock)
+        const_cast<MemoFile *>(this)->writePending();
+    const std::uint64_t size = fileSize();
     if (block == 0)
         throw CorruptFile(path(), 0, "memo block 0 is the memo file header");
     if (m_dbaseIII) {
-        if (offset >= fileSize)
+        if (offset >= size)
             throw CorruptFile(path(), offset,
                 "memo block " + std::to_string(block) + " is past the end of the memo file");
         std::string text;
         std::vector<char> chunk(m_blockSize);
-        for (std::uint64_t at = offset; at < fileSize; at += m_blockSize) {
+        for (std::uint64_t at = offset; at < size; at += m_blockSize) {
             const std::size_t n = m_file.readAt(at, chunk.data(), chunk.size());
             const void *end = std::memchr(chunk.data(), kEndOfText, n);
             if (end) {
@@ -130,23 +167,30 @@ std::string MemoFile::read(BlockNo block) const
         }
         return text;
     }
-    if (offset + 8 > fileSize)
+    if (offset + 8 > size)
         throw CorruptFile(path(), offset,
             "memo block " + std::to_string(block) + " is past the end of the memo file");
-    std::uint8_t head[8];
-    m_file.readAt(offset, head, sizeof head);
-    if (std::memcmp(head, kSignature, sizeof kSignature) != 0)
+    // One read takes the head and the first block's text; longer texts need a second one.
+    std::uint8_t first[4096];
+    const std::size_t firstBytes = static_cast<std::size_t>(
+        std::min<std::uint64_t>({ sizeof first, m_blockSize, size - offset }));
+    if (m_file.readAt(offset, first, firstBytes) != firstBytes)
+        throw CorruptFile(path(), offset, "memo text was cut short");
+    if (std::memcmp(first, kSignature, sizeof kSignature) != 0)
         throw CorruptFile(
             path(), offset, "memo block " + std::to_string(block) + " does not start a memo");
-    const std::uint32_t length = u32(head + 4);
+    const std::uint32_t length = u32(first + 4);
     if (length < 8)
         throw CorruptFile(
             path(), offset + 4, "memo length " + std::to_string(length) + " is too small");
-    if (offset + length > fileSize)
+    if (offset + length > size)
         throw CorruptFile(path(), offset + 4,
             "memo length " + std::to_string(length) + " runs past the end of the memo file");
     std::string text(length - 8, '\0');
-    if (m_file.readAt(offset + 8, text.data(), text.size()) != text.size())
+    const std::size_t inFirst = std::min<std::size_t>(text.size(), firstBytes - 8);
+    std::memcpy(text.data(), first + 8, inFirst);
+    const std::size_t rest = text.size() - inFirst;
+    if (rest != 0 && m_file.readAt(offset + 8 + inFirst, text.data() + inFirst, rest) != rest)
         throw CorruptFile(path(), offset + 8, "memo text was cut short");
     return text;
 }
@@ -190,12 +234,14 @@ BlockNo MemoFile::write(BlockNo oldBlock, std::string_view text)
     if (text.size() > 0xFFFFFFFFull - 8 - m_blockSize)
         throw Error("Memo text is too long.");
     const std::uint32_t need = blocksFor(text.size() + 8);
+    if (oldBlock != 0)
+        writePending(); // the old run and what follows it are looked at in the file
 
     // The old memo's run: reuse it when the new text fits (M3). A damaged old pointer is simply
     // not reused.
     std::uint64_t oldBlocks = 0;
     const std::uint64_t oldOffset = static_cast<std::uint64_t>(oldBlock) * m_blockSize;
-    if (oldBlock != 0 && oldOffset + 8 <= m_file.size()) {
+    if (oldBlock != 0 && oldOffset + 8 <= fileSize()) {
         std::uint8_t head[8];
         m_file.readAt(oldOffset, head, sizeof head);
         if (std::memcmp(head, kSignature, sizeof kSignature) == 0 && u32(head + 4) >= 8)
@@ -219,6 +265,24 @@ BlockNo MemoFile::write(BlockNo oldBlock, std::string_view text)
         start = oldBlock; // nothing live after the old memo: grow it where it is
     if (static_cast<std::uint64_t>(start) + need > 0xFFFFFFFFull)
         throw Error(path().filename().string() + ": the memo file is full.");
+    if (m_soleWriter) {
+        m_size = std::max<std::uint64_t>(
+            m_size, (static_cast<std::uint64_t>(start) + need) * m_blockSize);
+        if (start == end) {
+            // Gathered at the end of the file; written with the header by writePending().
+            constexpr std::size_t kPendingBytes = 1 << 20;
+            if (m_pending.empty())
+                m_pendingBlock = start;
+            const std::size_t at = m_pending.size();
+            m_pending.resize(at + static_cast<std::size_t>(need) * m_blockSize, 0);
+            std::memcpy(m_pending.data() + at, kSignature, sizeof kSignature);
+            put32(m_pending.data() + at + 4, static_cast<std::uint32_t>(text.size() + 8));
+            std::memcpy(m_pending.data() + at + 8, text.data(), text.size());
+            if (m_pending.size() >= kPendingBytes)
+                writePending();
+            return start;
+        }
+    }
     writeRun(start, text);
     std::uint8_t next[4];
     put32(next, std::max<std::uint32_t>(start + need, static_cast<std::uint32_t>(end)));
@@ -228,6 +292,7 @@ BlockNo MemoFile::write(BlockNo oldBlock, std::string_view text)
 
 void MemoFile::flush()
 {
+    writePending();
     if (m_file.isWritable())
         m_file.sync();
 }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "dbf/file.h"
 
@@ -63,15 +64,25 @@ public:
     // becomes blank), except over an existing memo, whose run is kept holding a memo of length
     // 0. Takes the allocation lock for appends.
     BlockNo write(BlockNo oldBlock, std::string_view text);
+    // Writes the buffered new runs (see setSoleWriter) and then syncs the file.
     void flush();
     // Set when the table owning this file is open exclusively: no other program can write the
-    // file then, so allocations skip the allocation lock.
-    void setSoleWriter(bool sole) { m_soleWriter = sole; }
+    // file then, so allocations skip the allocation lock, the size is known without asking the
+    // system, and new runs at the end are gathered in memory and written in large blocks (with
+    // the header's next-block number after them) by writePending(), which a read of a gathered
+    // block, a rewrite, flush() and the destructor call. The table writes them before the records
+    // that point at them.
+    void setSoleWriter(bool sole);
+    void writePending();
+    ~MemoFile();
+    MemoFile(const MemoFile &) = delete;
+    MemoFile &operator=(const MemoFile &) = delete;
 
 private:
     MemoFile() = default;
     std::uint32_t blocksFor(std::uint64_t length) const;
     std::uint64_t fileBlocks() const;
+    std::uint64_t fileSize() const;
     void writeRun(BlockNo block, std::string_view text);
     bool onlyGarbageFrom(std::uint64_t from, std::uint64_t end) const;
 
@@ -79,6 +90,11 @@ private:
     std::uint32_t m_blockSize = 512;
     bool m_dbaseIII = false;
     bool m_soleWriter = false;
+    // Sole writer only: the file's size with the gathered runs, and the runs themselves, which
+    // start at block m_pendingBlock.
+    std::uint64_t m_size = 0;
+    std::vector<std::uint8_t> m_pending;
+    BlockNo m_pendingBlock = 0;
 };
 
 } // namespace dbf

@@ -181,6 +181,12 @@ void Table::readHeader()
 
 Table::~Table()
 {
+    try {
+        writePendingAppends();
+    } catch (...) {
+        // Only a failing disk gets here; flush() reports it to a caller who asks.
+    }
+    unmapFile();
     assert(m_cursorCount == 0 && "a cursor outlived its table");
     assert(m_lockedRecords.empty());
 }
@@ -201,6 +207,8 @@ RecNo Table::recordCount() const
     // A read can meet another program's header write half done (the count bytes of an append),
     // so a count that does not fit the file is read again before it is called damaged.
     constexpr int kAttempts = 3;
+    if (!m_pendingAppends.empty())
+        return m_knownCount; // exclusive: nobody else changes the count
     for (int attempt = 1;; ++attempt) {
         std::uint8_t bytes[4];
         if (m_dbf.readAt(4, bytes, sizeof bytes) != sizeof bytes)
@@ -234,6 +242,7 @@ bool Table::hasRecord(RecNo recNo) const
 std::size_t Table::liveRecordCount() const
 {
     constexpr std::int64_t kQuietNs = 50'000'000;
+    const_cast<Table *>(this)->writePendingAppends();
     const RecNo count = recordCount();
     const std::int64_t modified = m_dbf.modificationTimeNs();
     if (m_liveCache.valid && m_liveCache.count == count && m_liveCache.modified == modified
@@ -263,6 +272,7 @@ std::size_t Table::liveRecordCount() const
 
 Date Table::lastUpdate() const
 {
+    const_cast<Table *>(this)->writePendingAppends();
     std::uint8_t b[3];
     if (m_dbf.readAt(1, b, sizeof b) != sizeof b)
         throw CorruptFile(m_path, 1, "truncated table header");
@@ -271,6 +281,7 @@ Date Table::lastUpdate() const
 
 bool Table::hasProductionIndex() const
 {
+    const_cast<Table *>(this)->writePendingAppends();
     std::uint8_t flag = 0;
     if (m_dbf.readAt(28, &flag, 1) != 1)
         throw CorruptFile(m_path, 28, "truncated table header");
@@ -279,6 +290,7 @@ bool Table::hasProductionIndex() const
 
 void Table::setProductionIndex(bool present)
 {
+    writePendingAppends();
     const std::uint8_t flag = present ? 1 : 0;
     m_dbf.writeAt(28, &flag, 1);
     m_header.productionIndex = flag;
@@ -289,6 +301,15 @@ bool Table::readRecord(RecNo recNo, std::uint8_t *image) const
     if (!hasRecord(recNo))
         return false;
     const std::uint32_t length = m_header.layout.recordLength();
+    if (!m_pendingAppends.empty() && recNo > m_writtenCount) {
+        std::memcpy(image, m_pendingAppends.data() + (recNo - m_writtenCount - 1) * length, length);
+        return true;
+    }
+    const std::uint64_t offset = recordOffset(recNo);
+    if (mapThrough(offset + length)) {
+        std::memcpy(image, m_map + offset, length);
+        return true;
+    }
     if (m_dbf.readAt(recordOffset(recNo), image, length) != length)
         throw CorruptFile(m_path, recordOffset(recNo),
             "record " + std::to_string(recNo) + " runs past the end of the file");
@@ -297,6 +318,7 @@ bool Table::readRecord(RecNo recNo, std::uint8_t *image) const
 
 std::size_t Table::readRecords(RecNo first, std::size_t count, std::uint8_t *buffer) const
 {
+    const_cast<Table *>(this)->writePendingAppends();
     const RecNo total = recordCount();
     if (first == 0 || first > total || count == 0)
         return 0;
@@ -305,6 +327,52 @@ std::size_t Table::readRecords(RecNo first, std::size_t count, std::uint8_t *buf
     if (m_dbf.readAt(recordOffset(first), buffer, bytes) != bytes)
         throw CorruptFile(m_path, recordOffset(first), "records run past the end of the file");
     return n;
+}
+
+std::size_t Table::viewRecords(RecNo first, std::size_t count, const std::uint8_t *&view) const
+{
+    const_cast<Table *>(this)->writePendingAppends();
+    const RecNo total = recordCount();
+    if (first == 0 || first > total || count == 0)
+        return 0;
+    const std::size_t n = std::min<std::size_t>(count, total - first + 1);
+    const std::uint64_t offset = recordOffset(first);
+    if (mapThrough(offset + n * m_header.layout.recordLength())) {
+        view = m_map + offset;
+        return n;
+    }
+    m_viewBuffer.resize(n * m_header.layout.recordLength());
+    ++m_mapGeneration; // views into the buffer's earlier contents are stale now
+    view = m_viewBuffer.data();
+    return readRecords(first, n, m_viewBuffer.data());
+}
+
+bool Table::mapThrough(std::uint64_t end) const
+{
+    if (end <= m_mapLength)
+        return true;
+    const std::uint64_t size = m_dbf.size();
+    if (end > size)
+        return false;
+    unmapFile();
+    // Room to grow: appends of this and other programs are read without a new mapping for a
+    // while. Pages past the end of the file are never touched (a record is read only inside the
+    // count, which never runs past the file).
+    constexpr std::uint64_t kPage = 4096;
+    const std::uint64_t length = (size + size / 4 + (1 << 20) + kPage - 1) / kPage * kPage;
+    m_map = m_dbf.mapReadOnly(length);
+    if (m_map == nullptr)
+        return false;
+    m_mapLength = length;
+    return true;
+}
+
+void Table::unmapFile() const noexcept
+{
+    File::unmap(m_map, m_mapLength);
+    m_map = nullptr;
+    m_mapLength = 0;
+    ++m_mapGeneration;
 }
 
 std::string Table::readMemo(std::string_view pointerField) const
@@ -390,10 +458,13 @@ void Table::writeRecord(RecNo recNo, const std::uint8_t *oldImage, std::uint8_t 
     if (!hasRecord(recNo))
         throw Error(
             m_path.filename().string() + ": record " + std::to_string(recNo) + " does not exist.");
+    writePendingAppends();
     if (m_index)
         m_index->beforeWrite(recNo, oldImage, newImage);
     try {
         placeMemos(newImage, oldImage, memos);
+        if (m_memo)
+            m_memo->writePending(); // the runs before the record that points at them
         m_dbf.writeAt(recordOffset(recNo), newImage, m_header.layout.recordLength());
         ++m_writeGeneration;
         touchHeader(std::nullopt);
@@ -437,10 +508,26 @@ RecNo Table::appendRecord(std::uint8_t *newImage, std::span<const MemoUpdate> me
     } unlock{ m_dbf, shared };
 
     const RecNo recNo = (shared ? recordCount() : m_knownCount) + 1;
+    if (!shared && !m_index) {
+        // Gathered; the memo file gathers the new runs alike (sole writer).
+        constexpr std::size_t kPendingBytes = 1 << 20;
+        placeMemos(newImage, nullptr, memos);
+        const std::uint32_t length = m_header.layout.recordLength();
+        if (m_pendingAppends.empty())
+            m_writtenCount = recNo - 1;
+        m_pendingAppends.insert(m_pendingAppends.end(), newImage, newImage + length);
+        m_knownCount = recNo;
+        ++m_writeGeneration;
+        if (m_pendingAppends.size() >= kPendingBytes)
+            writePendingAppends();
+        return recNo;
+    }
     if (m_index)
         m_index->beforeWrite(recNo, nullptr, newImage);
     try {
         placeMemos(newImage, nullptr, memos);
+        if (m_memo)
+            m_memo->writePending();
         const std::uint32_t length = m_header.layout.recordLength();
         std::vector<std::uint8_t> bytes(newImage, newImage + length);
         bytes.push_back(DbfHeader::kEndOfFile);
@@ -457,8 +544,28 @@ RecNo Table::appendRecord(std::uint8_t *newImage, std::span<const MemoUpdate> me
     return recNo;
 }
 
+void Table::writePendingAppends()
+{
+    if (m_pendingAppends.empty())
+        return;
+    if (m_memo)
+        m_memo->writePending();
+    m_pendingAppends.push_back(DbfHeader::kEndOfFile);
+    try {
+        m_dbf.writeAt(recordOffset(m_writtenCount + 1), m_pendingAppends.data(),
+            m_pendingAppends.size());
+    } catch (...) {
+        m_pendingAppends.pop_back();
+        throw;
+    }
+    m_pendingAppends.clear();
+    m_writtenCount = m_knownCount;
+    touchHeader(m_knownCount);
+}
+
 void Table::flush()
 {
+    writePendingAppends();
     if (m_dbf.isWritable())
         m_dbf.sync();
     if (m_memo)

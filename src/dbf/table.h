@@ -116,8 +116,11 @@ private:
 //
 // Caching: the header is re-read (record count, date) before each use that depends on it; a
 // record is read from the file each time it is asked for, except that a cursor walking in record
-// order serves the next steps of a quick walk from one block read (readRecords), dropped after
-// 50 ms or any write of this Table. edit() and delete always re-read under the record lock.
+// order serves the next steps of a quick walk from one block (viewRecords), dropped after 50 ms
+// or any write of this Table. edit() and delete always re-read under the record lock. Records
+// are read through a read-only shared mapping of the file, which shows every write at once; no
+// program ever shortens a table file in place (a pack writes a new file), so a record inside the
+// count read from the header is always inside the mapped file.
 //
 // Invariants kept by every write (numbered for tests and the checker):
 //   T1: header length = 32 + 32 * fields + 1; record length = 1 + sum of field widths.
@@ -186,6 +189,12 @@ public:
     // Reads up to `count` whole records starting at `first` into `buffer` with one read; returns
     // how many exist. The header is re-read first.
     std::size_t readRecords(RecNo first, std::size_t count, std::uint8_t *buffer) const;
+    // Like readRecords, but points `view` at the records in a read-only mapping of the file
+    // instead of copying them; the mapping shows every later write as well. The view stays valid
+    // while mapGeneration() keeps its value (a table that grew past the mapping is mapped anew).
+    // Where the system gives no mapping, the records are read into a buffer of the Table.
+    std::size_t viewRecords(RecNo first, std::size_t count, const std::uint8_t *&view) const;
+    std::uint64_t mapGeneration() const { return m_mapGeneration; }
 
     // Writes record `recNo`, whose lock the caller holds (or the table is exclusive). oldImage is
     // the record as it was read under that lock. The memo updates are placed in the DBT and their
@@ -196,8 +205,15 @@ public:
     // Appends a record under the append lock and returns its number. Same guarantees as
     // writeRecord. Throws TableBusy when another program keeps the append lock for seconds.
     // An exclusive open appends without the append and memo allocation locks and takes the
-    // record count from memory: no other program can have changed it.
+    // record count from memory: no other program can have changed it. An exclusive open of a
+    // table without an index also gathers the appended records (and their new memo runs) in
+    // memory and writes them in large blocks, the header's count after them: see
+    // writePendingAppends().
     RecNo appendRecord(std::uint8_t *newImage, std::span<const MemoUpdate> memos = {});
+    // Writes the gathered appends of an exclusive open: memo runs, then the records with the
+    // end mark, then the header's count, so a stop in between leaves the table as it was before
+    // them. Every read of the file, every other write, flush() and the destructor call it first.
+    void writePendingAppends();
 
     // The memo text an M field's stored bytes point at ("" when blank). Throws CorruptFile on a
     // block number past the end of the DBT or a length running past it.
@@ -240,9 +256,17 @@ public:
 
     // The index layer's hooks, null when the table has no production index open.
     IndexHooks *indexHooks() { return m_index.get(); }
-    void attachIndex(std::unique_ptr<IndexHooks> hooks) { m_index = std::move(hooks); }
+    void attachIndex(std::unique_ptr<IndexHooks> hooks)
+    {
+        writePendingAppends();
+        m_index = std::move(hooks);
+    }
     // Raw DBF file, for the index layer's checks and tools.
-    File &dbfFile() { return m_dbf; }
+    File &dbfFile()
+    {
+        writePendingAppends();
+        return m_dbf;
+    }
     // Counts the writes made through this Table; cursors drop read-ahead blocks when it moves.
     std::uint64_t writeGeneration() const { return m_writeGeneration; }
 
@@ -255,6 +279,10 @@ private:
     void touchHeader(std::optional<RecNo> newCount);
     void readHeader();
     std::uint64_t recordOffset(RecNo recNo) const;
+    // Makes the mapping of the file cover its first `end` bytes; false when the file is shorter
+    // or the system refuses a mapping.
+    bool mapThrough(std::uint64_t end) const;
+    void unmapFile() const noexcept;
     // Completes the renames of a pack that stopped after its marker; TableBusy while another
     // program holds the table.
     static void finishInterruptedPack(const std::filesystem::path &path);
@@ -268,6 +296,15 @@ private:
     std::set<RecNo> m_lockedRecords; // record locks held by this Table's cursors
     std::uint64_t m_writeGeneration = 0;
     mutable RecNo m_knownCount = 0; // record count read last from the header
+    // Appended records not yet written (exclusive open without an index): the images of the
+    // records after m_writtenCount, and the count the file's header holds.
+    std::vector<std::uint8_t> m_pendingAppends;
+    RecNo m_writtenCount = 0;
+    // Read-only mapping of the DBF (reads of records); grown with the file.
+    mutable const std::uint8_t *m_map = nullptr;
+    mutable std::uint64_t m_mapLength = 0;
+    mutable std::uint64_t m_mapGeneration = 0;
+    mutable std::vector<std::uint8_t> m_viewBuffer; // viewRecords without a mapping
     struct LiveCount
     {
         bool valid = false;

@@ -110,6 +110,7 @@ void Table::pack()
     if (m_memo && m_header.version == DbfHeader::kVersionMemo3)
         throw Unsupported(
             m_path.filename().string() + ": tables with dBASE III memo files cannot be packed");
+    writePendingAppends();
 
     const std::filesystem::path directory =
         m_path.has_parent_path() ? m_path.parent_path() : std::filesystem::path(".");
@@ -244,6 +245,7 @@ void Table::pack()
     File::syncDirectory(directory);
     std::filesystem::remove(packMarkerFor(m_path));
 
+    unmapFile();
     m_dbf = std::move(out); // the old file's lock goes with its descriptor
     readHeader();
     if (m_memo) {
