@@ -21,6 +21,7 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -408,16 +409,20 @@ void TMainForm::buildMenus()
         form.exec();
     });
     m_commands.setHandler(Command::GenerateAutoBillings, [this] {
+        const ui::Dataset::Bookmark shown = m_data.clients().bookmark();
         {
+            // The run walks the client cursor: the main window does not follow it client by
+            // client (no refresh of ranges and aging for each), only to its client afterwards.
+            const QSignalBlocker quiet(m_data.clients());
             timecap::TGenerateTSForm form({ m_data.clients(), m_data.dataset(MainData::SlipTable),
                                               m_data.dataset(MainData::ActivityTable1) },
                 m_data.state().dataDirectory, m_data.state().reportFont, m_messages, m_clock,
                 this);
             form.exec();
         }
-        ui::runAction(m_messages, [this] {
+        ui::runAction(m_messages, [this, shown] {
             m_data.clients().setTag(QStringLiteral("NAME"));
-            m_data.clients().gotoBookmark(m_data.state().rememberedClient);
+            m_data.clients().gotoBookmark(shown);
             m_refresh.run();
         });
     });
