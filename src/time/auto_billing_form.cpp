@@ -191,6 +191,7 @@ TAutoForm::TAutoForm(const std::string &dataDirectory, const ui::Dataset::Bookma
 
     connect(&m_clients, &ui::Dataset::stateChanged, this, [this] { updateButtons(); });
     fillClients();
+    fillProjects();
     buildSummary();
     updateButtons();
 }
@@ -229,6 +230,7 @@ void TAutoForm::chooseClient(int row)
         return;
     }
     ClientCombo->setCurrentIndex(row);
+    fillProjects();
     buildSummary();
 }
 
