@@ -200,33 +200,8 @@ void engineLoad(const fs::path &dir, const std::vector<GeneratedTable> &practice
 {
     fs::remove_all(dir);
     fs::create_directories(dir);
-    for (const GeneratedTable &t : practice) {
-        const fs::path path = dbfPath(dir, t.def->name);
-        dbf::Table::create(path, t.def->fields);
-        auto table = dbf::Table::open(path, dbf::OpenMode::Exclusive);
-        if (withTags)
-            for (const store::TagDef &tag : t.def->tags)
-                table->addTag(tag.name, tag.key, { tag.unique, tag.primary, tag.expression });
-        dbf::Cursor c(*table);
-        for (const bench::Row &row : t.rows) {
-            c.append();
-            for (std::size_t i = 0; i < t.def->fields.size(); ++i) {
-                switch (t.def->fields[i].type) {
-                case dbf::FieldType::Numeric:
-                case dbf::FieldType::Float:
-                    c.setNumber(i, row.number[i]);
-                    break;
-                case dbf::FieldType::Memo:
-                    if (!row.text[i].empty())
-                        c.setMemo(i, row.text[i]);
-                    break;
-                default:
-                    c.setText(i, row.text[i]);
-                }
-            }
-            c.post();
-        }
-    }
+    for (const GeneratedTable &t : practice)
+        bench::writeTable(dir, t, withTags);
 }
 
 std::uintmax_t sizeOr0(const fs::path &p)

@@ -1,5 +1,8 @@
 #include "practice.h"
 
+#include "dbf/cursor.h"
+#include "dbf/table.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <random>
@@ -130,6 +133,40 @@ std::string clientCode(std::size_t i)
     return code("C", i, 5);
 }
 
+std::string activityCode(std::size_t i)
+{
+    return code("ACT", i, 4);
+}
+
+void writeTable(const std::filesystem::path &dir, const GeneratedTable &t, bool withTags)
+{
+    const std::filesystem::path path = dir / (t.def->name + ".DBF");
+    dbf::Table::create(path, t.def->fields);
+    auto table = dbf::Table::open(path, dbf::OpenMode::Exclusive);
+    if (withTags)
+        for (const store::TagDef &tag : t.def->tags)
+            table->addTag(tag.name, tag.key, { tag.unique, tag.primary, tag.expression });
+    dbf::Cursor c(*table);
+    for (const Row &row : t.rows) {
+        c.append();
+        for (std::size_t i = 0; i < t.def->fields.size(); ++i) {
+            switch (t.def->fields[i].type) {
+            case FieldType::Numeric:
+            case FieldType::Float:
+                c.setNumber(i, row.number[i]);
+                break;
+            case FieldType::Memo:
+                if (!row.text[i].empty())
+                    c.setMemo(i, row.text[i]);
+                break;
+            default:
+                c.setText(i, row.text[i]);
+            }
+        }
+        c.post();
+    }
+}
+
 std::vector<GeneratedTable> generatePractice(const PracticeSize &size, std::uint64_t seed)
 {
     std::mt19937_64 rng(seed);
@@ -139,7 +176,7 @@ std::vector<GeneratedTable> generatePractice(const PracticeSize &size, std::uint
         return out.back();
     };
     auto staffCode = [](std::size_t i) { return code("E", i, 2); };
-    auto actCode = [](std::size_t i) { return code("ACT", i, 4); };
+    auto actCode = [](std::size_t i) { return activityCode(i); };
     auto projCode = [](std::size_t i) { return code("P", i, 5); };
 
     {

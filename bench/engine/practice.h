@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -45,5 +46,11 @@ std::vector<GeneratedTable> generatePractice(const PracticeSize &size, std::uint
 
 // Client code of client i (0-based), as the generator writes it.
 std::string clientCode(std::size_t i);
+// Activity code of activity i (0-based), as the generator writes it.
+std::string activityCode(std::size_t i);
+
+// Writes the table as a new DBF in `dir` (with all its tags first when asked), appending the rows
+// one by one through a cursor of an exclusive open.
+void writeTable(const std::filesystem::path &dir, const GeneratedTable &table, bool withTags);
 
 } // namespace bench
