@@ -64,17 +64,20 @@ int slipSaver(const fs::path &dir)
     }
 }
 
-int clientCount()
+// 1,000 clients in memory-backed storage; on a disk, where every post waits for the disk's
+// sync, 100 keep the test within seconds.
+int clientCount(bool inMemory)
 {
     const char *n = std::getenv("TARNW_STRESS_CLIENTS");
-    return n ? std::max(1, std::atoi(n)) : 1000;
+    return n ? std::max(1, std::atoi(n)) : inMemory ? 1000 : 100;
 }
 
 TEST(AutoBillingStress, GenerationAndAnotherProgramShareTheSlipCounterWithoutGapOrRepeat)
 {
-    if (!std::getenv("TMPDIR") && fs::is_directory("/dev/shm"))
+    const bool inMemory = !std::getenv("TMPDIR") && fs::is_directory("/dev/shm");
+    if (inMemory)
         ::setenv("TMPDIR", "/dev/shm", 1);
-    const int clients = clientCount();
+    const int clients = clientCount(inMemory);
     DatasetDir dir;
     addAutoActivities(dir.path(), { { "FEE", "T", "Y", 5 }, { "RETAIN", "T", "N", 0 } });
     std::vector<AutoClient> all;
