@@ -35,7 +35,7 @@ constexpr std::array kReports = {
         F::QualifyingSlip, true },
     ReportDef{ "Activity Totals", L::ActivityTotals, true, true, D::Keep, F::Activity, true },
     ReportDef{ "Project Budget to Actual", L::ProjectBudget, false, true, D::Keep, F::Client,
-        false },
+        true },
     ReportDef{ "Time Entry Worksheet", L::Worksheet, true, false, D::Keep, F::None, false },
 };
 

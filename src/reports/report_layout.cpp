@@ -1,9 +1,11 @@
 #include "reports/report_layout.h"
 
+#include "reports/budget_report.h"
 #include "reports/labels.h"
 #include "reports/listings.h"
 #include "reports/receivables_reports.h"
 #include "reports/slip_reports.h"
+#include "reports/worksheet_layout.h"
 #include "ui/cursor_scope.h"
 #include "ui/dataset.h"
 
@@ -75,6 +77,10 @@ std::unique_ptr<ReportLayout> makeLayout(const ReportDef &def, ReportContext &co
         return std::make_unique<PaymentReport>(context);
     case Layout::SalesTaxReport:
         return std::make_unique<SalesTaxReport>(context);
+    case Layout::ProjectBudget:
+        return std::make_unique<ProjectBudgetLayout>(context);
+    case Layout::Worksheet:
+        return std::make_unique<WorksheetLayout>(context);
     case Layout::SlipsByClient:
         return std::make_unique<SlipAnalysis>(
             context, SlipAnalysis::Grouping::Client, def.detailed != DetailedFlag::Off);
