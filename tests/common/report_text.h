@@ -1,6 +1,8 @@
 #pragma once
 // The words of a printed PDF and of a recorded report file, to compare what was printed with
 // what was recorded.
+#include <vector>
+
 #include <QProcess>
 #include <QRegularExpression>
 #include <QString>
@@ -43,4 +45,37 @@ inline QStringList recordedWords(const QString &file)
                 || r.code == rpt::SpreadText)
                 words += QString::fromLatin1(r.text.c_str()).split(' ', Qt::SkipEmptyParts);
     return words;
+}
+
+// A word of a printed PDF with its box, in inches from the sheet's top-left corner.
+struct PdfWordBox
+{
+    QString text;
+    double x0, y0, x1, y1;
+};
+
+// The words of a PDF with their boxes, as pdftotext -bbox reads them, in page order.
+inline std::vector<PdfWordBox> pdfWordBoxList(const QString &pdf)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), { QStringLiteral("-bbox"), pdf, QStringLiteral("-") });
+    p.waitForFinished(30000);
+    static const QRegularExpression word(QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" "
+                                                        "xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)</word>"));
+    std::vector<PdfWordBox> out;
+    const QString html = QString::fromUtf8(p.readAllStandardOutput());
+    for (auto it = word.globalMatch(html); it.hasNext();) {
+        const auto m = it.next();
+        out.push_back({ m.captured(5), m.captured(1).toDouble() / 72, m.captured(2).toDouble() / 72,
+            m.captured(3).toDouble() / 72, m.captured(4).toDouble() / 72 });
+    }
+    return out;
+}
+
+// Whether pdftotext runs here.
+inline bool pdfToolsInstalled()
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), { QStringLiteral("-v") });
+    return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit;
 }

@@ -5,7 +5,6 @@
 // the worksheet's title stays on its band however long the company's name.
 #include <QDir>
 #include <QPrinterInfo>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QThread>
 
@@ -21,35 +20,7 @@ using namespace std::chrono;
 
 namespace {
 
-struct Box
-{
-    QString text;
-    double x0, y0, x1, y1; // inches from the sheet's top-left corner
-};
-
-std::vector<Box> wordBoxes(const QString &pdf)
-{
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), { QStringLiteral("-bbox"), pdf, QStringLiteral("-") });
-    p.waitForFinished(30000);
-    static const QRegularExpression word(QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" "
-                                                        "xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)</word>"));
-    std::vector<Box> out;
-    const QString html = QString::fromUtf8(p.readAllStandardOutput());
-    for (auto it = word.globalMatch(html); it.hasNext();) {
-        const auto m = it.next();
-        out.push_back({ m.captured(5), m.captured(1).toDouble() / 72, m.captured(2).toDouble() / 72,
-            m.captured(3).toDouble() / 72, m.captured(4).toDouble() / 72 });
-    }
-    return out;
-}
-
-bool havePdfTools()
-{
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), { QStringLiteral("-v") });
-    return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit;
-}
+using Box = PdfWordBox;
 
 // Two clients with full-width names, each with two projects whose every field is as wide as
 // its column allows; the company's name fills its field.
@@ -157,7 +128,7 @@ const char *const kReports[] = { "Project Budget to Actual", "Time Entry Workshe
 void checkPrinted(const std::string &report, const QString &pdf)
 {
     ASSERT_EQ(pdfPages(pdf), 1);
-    const std::vector<Box> words = wordBoxes(pdf);
+    const std::vector<Box> words = pdfWordBoxList(pdf);
     ASSERT_FALSE(words.empty());
     if (report == kReports[0])
         checkBudget(words);
@@ -178,7 +149,7 @@ void checkPrinted(const std::string &report, const QString &pdf)
 // Through the CUPS PDF queue when it is the default printer, else straight into a PDF file.
 TEST(BudgetPdf, BudgetAndWorksheetPrintedAtFullWidth)
 {
-    if (!havePdfTools())
+    if (!pdfToolsInstalled())
         GTEST_SKIP() << "pdftotext is not installed";
     const QDir queue(qEnvironmentVariable("TARNW_PDF_DIR", "/var/spool/tarnw-pdf"));
     const bool viaQueue =

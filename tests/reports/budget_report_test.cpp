@@ -57,44 +57,19 @@ std::string money(double v)
     return s.substr(s.find_first_not_of(' '));
 }
 
-// The texts of the line that holds `first` at the description's X, left to right, with their X
-// rounded to hundredths (left texts at their start, right texts at their end).
+// The line of the first text `text`, left to right, each with its X rounded to hundredths (left
+// texts at their start, right texts at their end).
 using Line = std::vector<std::pair<double, std::string>>;
-Line lineOf(const std::vector<PrintedText> &texts, const std::string &first, int *page = nullptr)
+Line lineWith(const std::vector<PrintedText> &texts, const std::string &text)
 {
-    const auto it = std::find_if(texts.begin(), texts.end(), [&](const PrintedText &p) {
-        return p.text == first && std::abs(p.x - 0.57) < 1e-3;
-    });
-    if (it == texts.end())
-        return {};
-    if (page)
-        *page = it->page;
-    std::vector<PrintedText> row;
-    for (const PrintedText &p : texts)
-        if (p.page == it->page && std::abs(p.y - it->y) < 1e-4)
-            row.push_back(p);
-    std::sort(row.begin(), row.end(), [](auto &a, auto &b) { return a.x < b.x; });
     Line out;
-    for (const PrintedText &p : row)
-        out.push_back({ std::round(p.x * 100) / 100, p.text });
+    const auto it = std::find_if(
+        texts.begin(), texts.end(), [&](const PrintedText &p) { return p.text == text; });
+    for (const PrintedText &q : texts)
+        if (it != texts.end() && q.page == it->page && std::abs(q.y - it->y) < 1e-4)
+            out.push_back({ std::round(q.x * 100) / 100, q.text });
+    std::sort(out.begin(), out.end());
     return out;
-}
-
-// The line of a label in the Status column ("Client Total:", "Report Total:"), n-th from the
-// start of the report.
-Line totalLine(const std::vector<PrintedText> &texts, const std::string &label, std::size_t n = 0)
-{
-    std::size_t seen = 0;
-    for (const PrintedText &p : texts)
-        if (p.text == label && seen++ == n) {
-            Line out;
-            for (const PrintedText &q : texts)
-                if (q.page == p.page && std::abs(q.y - p.y) < 1e-4)
-                    out.push_back({ std::round(q.x * 100) / 100, q.text });
-            std::sort(out.begin(), out.end());
-            return out;
-        }
-    return {};
 }
 
 // Horizontal lines drawn from X 3.5 to 8.0 (the totals' lines), as (page, y).
@@ -170,7 +145,7 @@ TEST(BudgetReport, ColumnsVariancesDaysOverAndTotals)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.desc);
-        EXPECT_EQ(lineOf(texts, c.desc), c.expected);
+        EXPECT_EQ(lineWith(texts, c.desc), c.expected);
     }
     // The client's name on its own line above its first project.
     const auto name = std::find_if(texts.begin(), texts.end(), [](auto &p) { return p.text == "Acme Ltd"; });
@@ -180,11 +155,11 @@ TEST(BudgetReport, ColumnsVariancesDaysOverAndTotals)
 
     // Totals: estimated and actual hours, estimated and actual billings, days over (5 - 2);
     // the variances are not summed. The label stands in the Status column.
-    const Line client = totalLine(texts, "Client Total:");
+    const Line client = lineWith(texts, "Client Total:");
     const Line expected = { { 2.77, "Client Total:" }, { 3.93, "55.00" }, { 4.43, "62.75" },
         { 5.93, money(5500) }, { 6.73, money(6275.5) }, { 8.03, "3" } };
     EXPECT_EQ(client, expected);
-    Line report = totalLine(texts, "Report Total:");
+    Line report = lineWith(texts, "Report Total:");
     ASSERT_FALSE(report.empty());
     report[0].second = "Client Total:";
     EXPECT_EQ(report, expected);
@@ -230,7 +205,7 @@ TEST(BudgetReport, SelectionWhateverClientTheMainWindowShows)
             column.push_back(p.text);
     EXPECT_EQ(column,
         (std::vector<std::string>{ "Alpha", "Alpha one", "Alpha two", "Beta", "Beta one" }));
-    const Line report = totalLine(printedTexts(rptFile(out)), "Report Total:");
+    const Line report = lineWith(printedTexts(rptFile(out)), "Report Total:");
     EXPECT_EQ(report,
         (Line{ { 2.77, "Report Total:" }, { 3.93, "4.00" }, { 4.43, "6.00" }, { 5.93, money(130) },
             { 6.73, money(240) }, { 8.03, "0" } }));

@@ -102,7 +102,7 @@ TEST(ReportCatalogue, Wiring)
         { "Sales Tax Report", true, true, DetailedFlag::Keep, FirstPositioning::QualifyingSlip,
             true },
         { "Project Budget to Actual", false, true, DetailedFlag::Keep, FirstPositioning::Client,
-            false },
+            true },
         { "Time Entry Worksheet", true, false, DetailedFlag::Keep, FirstPositioning::None, false },
     };
     for (const auto &c : cases) {
