@@ -185,61 +185,64 @@ void CellRow::set(report::TBaseReport &r) const
     addColumns(r, m_columns);
 }
 
-double CellRow::nextTextAt(
-    report::TBaseReport &r, std::span<const std::string> texts, std::size_t from) const
-{
-    const std::size_t n = std::min(texts.size(), m_columns.size());
-    for (std::size_t j = from; j < n; ++j) {
-        const std::size_t lead = texts[j].find_first_not_of(' ');
-        if (lead == std::string::npos)
-            continue;
-        const Column &col = m_columns[j];
-        if (col.justify == JustifyLeft)
-            return m_starts[j];
-        // Right or centred text begins inside its cell, left of its anchor by its width (or
-        // half of it); never before the cell's start, since the text after it gives way.
-        const double w = r.TextWidth(texts[j].substr(lead));
-        const double begins = col.justify == JustifyRight
-            ? m_starts[j] + col.width - kCellMargin - w
-            : m_starts[j] + (col.width - w) / 2;
-        return std::max(m_starts[j], begins - kCellMargin);
-    }
-    return m_end;
-}
-
 void CellRow::emitRow(report::TBaseReport &r, std::span<const std::string> texts,
     unsigned wholeMask, bool endLine) const
 {
     const std::size_t n = std::min(texts.size(), m_columns.size());
+    // Each text once measured: right-justified without its leading blanks.
+    std::array<std::string, 16> cell;
+    std::array<double, 16> width{};
+    for (std::size_t i = 0; i < n && i < cell.size(); ++i) {
+        cell[i] = texts[i];
+        if (m_columns[i].justify == JustifyRight) {
+            const std::size_t lead = cell[i].find_first_not_of(' ');
+            cell[i].erase(0, lead == std::string::npos ? cell[i].size() : lead);
+        }
+        width[i] = cell[i].empty() ? 0 : r.TextWidth(cell[i]);
+    }
+    // Where the first text after cell i begins: the start of a left cell; the left end of a
+    // right-justified or centred text, though never before its cell's start (the text after it
+    // gives way); the end of the last cell when no text follows.
+    const auto nextTextAt = [&](std::size_t i) {
+        for (std::size_t j = i + 1; j < n; ++j) {
+            if (cell[j].empty())
+                continue;
+            const Column &col = m_columns[j];
+            if (col.justify == JustifyLeft)
+                return m_starts[j];
+            const double begins = col.justify == JustifyRight
+                ? m_starts[j] + col.width - kCellMargin - width[j]
+                : m_starts[j] + (col.width - width[j]) / 2;
+            return std::max(m_starts[j], begins - kCellMargin);
+        }
+        return m_end;
+    };
     std::string line;
     double printedTo = r.CursorX(); // the right end of what this line printed so far
     for (std::size_t i = 0; i < n; ++i) {
         line += '\t';
-        std::string t = texts[i];
-        const Column &col = m_columns[i];
-        if (col.justify == JustifyRight) {
-            const std::size_t lead = t.find_first_not_of(' ');
-            t.erase(0, lead == std::string::npos ? t.size() : lead);
-        }
+        std::string &t = cell[i];
         if (t.empty())
             continue;
-        const bool whole = (wholeMask >> i) & 1u;
+        const Column &col = m_columns[i];
         const double start = m_starts[i];
-        if (col.justify == JustifyLeft) {
-            if (!whole)
-                t = clipToWidth(r, t, nextTextAt(r, texts, i + 1) - start - kCellMargin);
-            printedTo = start + kCellMargin + r.TextWidth(t);
-        } else if (col.justify == JustifyRight) {
-            const double right = start + col.width - kCellMargin;
-            if (!whole)
-                t = clipToWidth(r, t, right - (printedTo + kCellMargin));
-            printedTo = right;
-        } else {
-            const double w = col.width - 2 * kCellMargin;
-            if (!whole)
-                t = clipToWidth(r, t, w);
-            printedTo = start + (col.width + r.TextWidth(t)) / 2;
+        double room = 0;
+        if (col.justify == JustifyLeft)
+            room = nextTextAt(i) - start - kCellMargin;
+        else if (col.justify == JustifyRight)
+            room = start + col.width - kCellMargin - (printedTo + kCellMargin);
+        else
+            room = col.width - 2 * kCellMargin;
+        if (width[i] > room && !((wholeMask >> i) & 1u)) {
+            t = clipToWidth(r, t, room);
+            width[i] = r.TextWidth(t);
         }
+        if (col.justify == JustifyLeft)
+            printedTo = start + kCellMargin + width[i];
+        else if (col.justify == JustifyRight)
+            printedTo = start + col.width - kCellMargin;
+        else
+            printedTo = start + (col.width + width[i]) / 2;
         line += t;
     }
     if (endLine)

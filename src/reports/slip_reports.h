@@ -109,6 +109,7 @@ private:
 class CellRow
 {
 public:
+    // Requires: at most 16 columns.
     explicit CellRow(std::span<const Column> columns);
     // Clears the tab cells and sets these.
     void set(report::TBaseReport &r) const;
@@ -117,10 +118,6 @@ public:
         bool endLine) const;
 
 private:
-    // Where the first text from cell `from` on begins (the end of the last cell when none does).
-    double nextTextAt(
-        report::TBaseReport &r, std::span<const std::string> texts, std::size_t from) const;
-
     std::vector<Column> m_columns;
     std::vector<double> m_starts;
     double m_end = 0;
