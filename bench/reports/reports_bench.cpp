@@ -133,7 +133,7 @@ void makePlausible(std::vector<bench::GeneratedTable> &practice)
     }
 }
 
-// The practice written through exclusive handles into a copy of the table templates.
+// The practice written through exclusive handles beside copies of the other tables' templates.
 void writePractice(const fs::path &dir, const std::vector<bench::GeneratedTable> &practice)
 {
     fs::create_directories(dir);
@@ -144,30 +144,11 @@ void writePractice(const fs::path &dir, const std::vector<bench::GeneratedTable>
         check.restoreMissingFiles();
         check.rebuildMissingIndexes();
     }
+    // The generated tables replace their empty templates, written with the schema's tags.
     for (const bench::GeneratedTable &t : practice) {
-        auto table = dbf::Table::open(dir, t.def->name, dbf::OpenMode::Exclusive);
-        dbf::Cursor c(*table);
-        std::vector<std::size_t> to;
-        for (const dbf::FieldDef &f : t.def->fields)
-            to.push_back(c.fieldIndex(f.name));
-        for (const bench::Row &row : t.rows) {
-            c.append();
-            for (std::size_t i = 0; i < to.size(); ++i) {
-                switch (t.def->fields[i].type) {
-                case dbf::FieldType::Numeric:
-                case dbf::FieldType::Float:
-                    c.setNumber(to[i], row.number[i]);
-                    break;
-                case dbf::FieldType::Memo:
-                    if (!row.text[i].empty())
-                        c.setMemo(to[i], row.text[i]);
-                    break;
-                default:
-                    c.setText(to[i], row.text[i]);
-                }
-            }
-            c.post();
-        }
+        for (const char *extension : { ".DBF", ".MDX", ".DBT" })
+            fs::remove(dir / (t.def->name + extension));
+        bench::writeTable(dir, t, true);
     }
     auto setup = dbf::Table::open(dir, "TWSETUP", dbf::OpenMode::Exclusive);
     dbf::Cursor s(*setup);
