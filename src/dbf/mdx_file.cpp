@@ -60,6 +60,8 @@ std::unique_ptr<MdxFile> MdxFile::open(
     std::unique_ptr<MdxFile> f(new MdxFile);
     f->m_file = File::open(path, writable ? File::Access::ReadWrite : File::Access::ReadOnly, true);
     f->m_private = privateUse;
+    if (!privateUse) // the header is looked at by every session: read it through a mapping
+        f->m_headerMap = f->m_file.mapReadOnly(kPageSize);
     f->lock(false);
     try {
         f->readAll();
@@ -69,6 +71,11 @@ std::unique_ptr<MdxFile> MdxFile::open(
     }
     f->unlock();
     return f;
+}
+
+MdxFile::~MdxFile()
+{
+    File::unmap(m_headerMap, kPageSize);
 }
 
 std::unique_ptr<MdxFile> MdxFile::create(const std::filesystem::path &path,
@@ -182,7 +189,9 @@ void MdxFile::refresh()
     if (m_private)
         return;
     std::uint8_t head[kHeaderUsed];
-    if (m_file.readAt(0, head, sizeof head) != sizeof head)
+    if (m_headerMap != nullptr) // readAll() found the file at least a header long
+        std::memcpy(head, m_headerMap, sizeof head);
+    else if (m_file.readAt(0, head, sizeof head) != sizeof head)
         throw CorruptFile(m_file.path(), 0, "index file too short");
     if (get16(head + 28) != m_tagCount || get32(head + 32) != m_pageCount
         || get32(head + 48) != m_counter)

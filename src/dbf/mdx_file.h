@@ -98,6 +98,10 @@ public:
     static std::unique_ptr<MdxFile> create(const std::filesystem::path &path,
         std::string_view tableName, std::uint8_t languageDriver, bool privateUse);
 
+    ~MdxFile();
+    MdxFile(const MdxFile &) = delete;
+    MdxFile &operator=(const MdxFile &) = delete;
+
     const std::filesystem::path &path() const { return m_file.path(); }
     const std::vector<Tag> &tags() const { return m_tags; }
     // Tag position by name, without regard to case; -1 when there is none.
@@ -146,6 +150,7 @@ private:
     void writeHeader();
 
     File m_file;
+    const std::uint8_t *m_headerMap = nullptr; // first page, shared use only
     bool m_private = false;
     std::vector<Tag> m_tags;
     std::uint32_t m_pageCount = 0;

@@ -1,3 +1,8 @@
+#include <bit>
+#include <charconv>
+#include <random>
+#include <string>
+
 #include "dbf/date.h"
 #include "dbf/field_codec.h"
 #include <gtest/gtest.h>
@@ -103,4 +108,27 @@ TEST(Codec, ParsesStoredValuesOfOtherWriters)
     EXPECT_EQ(codec::parseMemoBlock("          "), 0u);
     EXPECT_EQ(codec::parseMemoBlock("    12abc "), std::nullopt);
     EXPECT_EQ(codec::parseMemoBlock("99999999999"), std::nullopt); // beyond 32 bits
+}
+
+// Stored numbers of every length and position of the point read as exactly the value the general
+// decimal parser gives (the common short form is read by a faster path).
+TEST(Codec, NumbersReadExactlyAsTheirDecimalText)
+{
+    std::mt19937_64 rng(20261210);
+    for (int i = 0; i < 200000; ++i) {
+        const int digits = 1 + static_cast<int>(rng() % 19);
+        std::string text = rng() % 3 == 0 ? "-" : "";
+        const int point = static_cast<int>(rng() % static_cast<unsigned>(digits + 2)) - 1;
+        for (int d = 0; d < digits; ++d) {
+            if (d == point)
+                text += '.';
+            text += static_cast<char>('0' + rng() % 10);
+        }
+        double expected = 0;
+        std::from_chars(text.data(), text.data() + text.size(), expected);
+        const auto got = codec::parseNumber("  " + text);
+        ASSERT_TRUE(got.has_value()) << text;
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(*got), std::bit_cast<std::uint64_t>(expected))
+            << text;
+    }
 }
