@@ -203,7 +203,7 @@ std::optional<AgedReceivables::ClientAging> AgedReceivables::nextClient()
     }
 }
 
-void AgedReceivables::headings(report::TBaseReport &r)
+void AgedReceivables::printHeading(report::TBaseReport &r)
 {
     const std::string &font = m_context.texts.font;
     r.UseFont(font, 14);
@@ -223,12 +223,6 @@ void AgedReceivables::headings(report::TBaseReport &r)
     r.UseFont(font, 10);
 }
 
-void AgedReceivables::newPage(report::TBaseReport &r)
-{
-    r.StartNextPage();
-    headings(r);
-}
-
 void AgedReceivables::nameLine(report::TBaseReport &r, const ClientFacts &c, bool advance)
 {
     addColumns(r, kClientCells);
@@ -237,7 +231,6 @@ void AgedReceivables::nameLine(report::TBaseReport &r, const ClientFacts &c, boo
 
 void AgedReceivables::print(report::TBaseReport &r)
 {
-    headings(r);
     if (!m_found)
         return;
     const bool detailed = m_context.options.detailed;
@@ -245,7 +238,7 @@ void AgedReceivables::print(report::TBaseReport &r)
     const auto breakUnless = [&](int lines, const ClientFacts *repeat) {
         if (fits(r, lines, atTop))
             return;
-        newPage(r);
+        r.StartNextPage();
         atTop = r.LinesRemaining();
         if (repeat)
             nameLine(r, *repeat, true);

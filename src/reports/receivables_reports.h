@@ -59,6 +59,8 @@ class AgedReceivables : public ReportLayout
 public:
     using ReportLayout::ReportLayout;
     bool position() override;
+    // "Age figured as of" the run's day and the two heading rows, on every page.
+    void printHeading(report::TBaseReport &r) override;
     void print(report::TBaseReport &r) override;
     bool writeCsv(std::ostream &out) override;
 
@@ -80,8 +82,6 @@ public:
 private:
     // The next selected client with a balance (or the first one after position()).
     std::optional<ClientAging> nextClient();
-    void headings(report::TBaseReport &r);
-    void newPage(report::TBaseReport &r);
     void nameLine(report::TBaseReport &r, const ClientFacts &c, bool advance);
 
     std::optional<RecordWalk> m_walk;

@@ -389,11 +389,16 @@ TEST(Receivables, AgreeWithTheMainWindowOverAGeneratedPractice)
     t.standOn(QStringLiteral("N1150"));
     TempDir dir;
     int pages = 0;
-    // Each client's statement lines summed per bucket, against the main window's boxes.
+    // Each client's statement lines summed per bucket, against the main window's boxes; every
+    // page headed with the day of the aging.
     std::map<std::string, billing::Aging> printed;
     std::string client;
+    int headed = 0;
     for (const Line &l :
-        run(t, "Aged Receivables Report - Detailed", options(), dir, 1.8, &pages)) {
+        run(t, "Aged Receivables Report - Detailed", options(), dir, 1.0, &pages)) {
+        headed += l[7.95] == "Age figured as of 12/10/2026";
+        if (l.y < 1.8)
+            continue;
         if (l[0.57].rfind("Client ", 0) == 0)
             client = l[0.57].substr(7);
         else if (!l[0.57].empty()) {
@@ -408,6 +413,7 @@ TEST(Receivables, AgreeWithTheMainWindowOverAGeneratedPractice)
         }
     }
     EXPECT_GT(pages, 5);
+    EXPECT_EQ(headed, pages);
     for (int i = 0; i < 200; ++i) {
         const std::string n = "N" + std::to_string(1000 + i);
         EXPECT_EQ(printed[n],
