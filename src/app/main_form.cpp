@@ -31,9 +31,11 @@
 #include <QVBoxLayout>
 
 #include "app/client_dialogs.h"
+#include "app/file_maintenance.h"
 #include "app/help_file.h"
 #include "app/quick_start.h"
 #include "app/login/security_form.h"
+#include "app/pack_file_form.h"
 #include "app/shutdown.h"
 #include "app/startup.h"
 #include "billing/invoice_deletion.h"
@@ -445,7 +447,29 @@ void TMainForm::buildMenus()
             m_refresh.run();
         });
     });
+    m_commands.setHandler(Command::PurgeDeletedRecords, [this] {
+        const QString shown = m_data.currentClientNumber();
+        FileMaintenance maintenance(m_data, m_messages, m_clock);
+        {
+            TPackFileForm form(maintenance, m_messages,
+                QString::fromStdString(m_settings.path().string()), this);
+            form.exec();
+        }
+        ui::runAction(m_messages, [&] {
+            maintenance.findClient(shown);
+            m_refresh.run();
+        });
+    });
     m_commands.setHandler(Command::ReindexDataFiles, [this] {
+        const QString shown = m_data.currentClientNumber();
+        FileMaintenance maintenance(m_data, m_messages, m_clock);
+        if (!maintenance.othersHaveNoTableOpen()) {
+            ui::runAction(m_messages, [&] {
+                maintenance.findClient(shown);
+                m_refresh.run();
+            });
+            return;
+        }
         m_data.state().reindexRequested = true;
         close();
     });
@@ -1033,7 +1057,11 @@ void TMainForm::closeEvent(QCloseEvent *event)
         QApplication::setOverrideCursor(Qt::WaitCursor);
         shutdown.deleteIndexFiles();
         QApplication::restoreOverrideCursor();
-        QProcess::startDetached(QCoreApplication::applicationFilePath(), {});
+        hide();
+        if (restartProgram)
+            restartProgram();
+        else
+            QProcess::startDetached(QCoreApplication::applicationFilePath(), {});
     }
     event->accept();
 }

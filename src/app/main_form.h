@@ -58,6 +58,9 @@ public:
     QAction *action(const QString &objectName) const;
     // How quick.doc is opened; by default in the program's own viewer (showQuickStart).
     std::function<void(const QString &path)> openDocument;
+    // How the program starts again after Reindex has deleted the index files; by default its
+    // own executable as a new process, without arguments.
+    std::function<void()> restartProgram;
 
 protected:
     void showEvent(QShowEvent *event) override;
