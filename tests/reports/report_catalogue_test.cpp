@@ -98,7 +98,7 @@ TEST(ReportCatalogue, Wiring)
         { "Aged Receivables Report - Summary", false, true, DetailedFlag::Off,
             FirstPositioning::Client, false },
         { "Slip Listing by Client", false, true, DetailedFlag::On, FirstPositioning::Client,
-            false },
+            true },
         { "Sales Tax Report", true, true, DetailedFlag::Keep, FirstPositioning::QualifyingSlip,
             true },
         { "Project Budget to Actual", false, true, DetailedFlag::Keep, FirstPositioning::Client,
