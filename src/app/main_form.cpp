@@ -38,6 +38,7 @@
 #include "app/pack_file_form.h"
 #include "app/shutdown.h"
 #include "app/startup.h"
+#include "billing/aging_rules.h"
 #include "billing/invoice_deletion.h"
 #include "billing/invoice_form.h"
 #include "billing/post_payment_form.h"
@@ -231,6 +232,9 @@ void TMainForm::FormCreate()
         m_refresh.run();
     };
     m_clientRules.refresh = [this] { m_refresh.run(); };
+    m_refresh.recompute = [this] { calculateAging(); };
+    m_commands.setHandler(Command::CalculateAging,
+        [this] { ui::runAction(m_messages, [this] { calculateAging(); }); });
     m_clientRules.attach();
     if (m_data.isOpen(MainData::SlipTable) && m_data.isOpen(MainData::TrackTable))
         timecap::installSlipNumbering(
@@ -507,7 +511,7 @@ void TMainForm::buildMenus()
             m_data.dataset(MainData::SetupTable), m_data.dataset(MainData::TrackTable),
             m_data.state().dataDirectory, m_settings, &m_data.state().reportFont };
     };
-    m_commands.setHandler(Command::BillingStatements, [this, invoiceData] {
+    const auto openInvoiceForm = [this, invoiceData](billing::InvoiceMode mode) {
         {
             ui::CursorScope clientScope(m_data.clients());
             ui::CursorScope slipScope(m_data.dataset(MainData::SlipTable));
@@ -516,15 +520,18 @@ void TMainForm::buildMenus()
                     m_data.dataset(MainData::SlipTable).cancelRange();
                 }))
                 return;
-            billing::TInvoiceform form(
-                billing::InvoiceMode::Billing, invoiceData(), m_messages, m_clock, this);
+            billing::TInvoiceform form(mode, invoiceData(), m_messages, m_clock, this);
             form.exec();
         }
         ui::runAction(m_messages, [this] {
             m_data.clients().gotoBookmark(m_data.state().rememberedClient);
             m_refresh.run();
         });
-    });
+    };
+    m_commands.setHandler(Command::BillingStatements,
+        [openInvoiceForm] { openInvoiceForm(billing::InvoiceMode::Billing); });
+    m_commands.setHandler(Command::ProformaReport,
+        [openInvoiceForm] { openInvoiceForm(billing::InvoiceMode::Proforma); });
     m_commands.setHandler(Command::CompanySetup, [this, invoiceData] {
         reference::TSetupForm form(m_data.dataset(MainData::SetupTable), m_messages, this);
         form.printTestStatement = [this, invoiceData, &form] {
@@ -881,13 +888,16 @@ QWidget *TMainForm::buildInvoicesTab()
         return e;
     };
     ag->addWidget(new QLabel(QStringLiteral("Unbilled Activity")), 0, 0);
-    ag->addWidget(box("UnbilledEdit"), 0, 1);
+    m_unbilledBox = box("UnbilledEdit");
+    ag->addWidget(m_unbilledBox, 0, 1);
     int col = 0;
     // Each heading sits right on top of its box.
     ag->setRowMinimumHeight(1, 8);
     for (const char *h : { "Current", "Over 30", "Over 60", "Total" }) {
         ag->addWidget(new QLabel(QString::fromLatin1(h)), 2, col, Qt::AlignBottom);
-        ag->addWidget(box(h), 3, col++);
+        m_agingBoxes[col] = box(h);
+        ag->addWidget(m_agingBoxes[col], 3, col);
+        ++col;
     }
     auto *post = new QPushButton(QStringLiteral("&Post Payment"));
     post->setObjectName(QStringLiteral("PostPaymentBtn"));
@@ -905,6 +915,30 @@ QWidget *TMainForm::buildInvoicesTab()
     layout->setColumnStretch(0, 1);
     layout->setColumnStretch(1, 1);
     return page;
+}
+
+// The aging and unbilled boxes of the client under ClientTable, read through readers of their
+// own so that the statement and slip grids do not move. The boxes show $0.00 first, so that an
+// engine error leaves no other client's amounts on screen.
+void TMainForm::calculateAging()
+{
+    if (!m_unbilledBox)
+        return;
+    const QString zero = billing::agingText(platform::Cents());
+    for (QLineEdit *b : m_agingBoxes)
+        b->setText(zero);
+    m_unbilledBox->setText(zero);
+    const QString number = m_data.currentClientNumber();
+    if (number.trimmed().isEmpty())
+        return;
+    const billing::ClientReceivables r = billing::clientReceivables(number, todayOf(m_clock),
+        m_data.dataset(MainData::InvoiceTable).cursor(),
+        m_data.dataset(MainData::SlipTable).cursor());
+    const platform::Cents amounts[4] = { r.aging.current, r.aging.over30, r.aging.over60,
+        r.aging.total() };
+    for (int i = 0; i < 4; ++i)
+        m_agingBoxes[i]->setText(billing::agingText(amounts[i]));
+    m_unbilledBox->setText(billing::agingText(r.unbilled));
 }
 
 QWidget *TMainForm::buildNotesTab()

@@ -16,6 +16,7 @@
 
 class QAction;
 class QLabel;
+class QLineEdit;
 class QTabWidget;
 
 namespace platform {
@@ -83,6 +84,7 @@ private:
     void connectClientCommands();
     void connectSlipCommands();
     void openSlipWindow(bool existing);
+    void calculateAging();
     void abortStart();
     QAction *addCommand(QMenu *menu, const QString &name, const QString &caption, Command command,
         const QKeySequence &shortcut = {});
@@ -107,6 +109,8 @@ private:
     QAction *m_locate = nullptr;
     QAction *m_showHints = nullptr;
     QLabel *m_userFieldLabels[5] = {};
+    QLineEdit *m_agingBoxes[4] = {}; // "Current", "Over 30", "Over 60", "Total"
+    QLineEdit *m_unbilledBox = nullptr; // "Unbilled Activity"
     QObject *m_hintFilter = nullptr;
     bool m_aborted = false;
     bool m_shownOnce = false;

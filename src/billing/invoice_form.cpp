@@ -28,6 +28,8 @@
 #include "report_engine/qt/qt_text_measurer.h"
 #include "report_engine/qt/status_form.h"
 #include "report_engine/report_filer.h"
+#include "reports/proforma_document.h"
+#include "reports/report_format.h"
 #include "reports/statement_document.h"
 #include "ui/action.h"
 #include "ui/cursor_scope.h"
@@ -441,6 +443,7 @@ void TInvoiceform::runBilling()
         DateEdit->displayText(), ToDateEdit->displayText(), m_clock, &dateError);
     const RunParameters params = parameters(dates.value_or(SlipDates{}));
     m_document.reset();
+    m_proforma.reset();
 
     // The displays of the cursors the document moves are held still, and every cursor is put
     // back on every way out (scopes end in reverse order; masters before their details).
@@ -523,8 +526,14 @@ void TInvoiceform::finalize(const BillingPlan &plan)
 
 void TInvoiceform::installStatementDocument()
 {
-    if (m_mode != InvoiceMode::Billing)
-        return; // the proforma report is a document of its own
+    if (m_mode == InvoiceMode::Proforma) {
+        attachDocument = [this](report::TBaseReport &r, const RunParameters &p) {
+            m_proforma = std::make_unique<reports::ProformaDocument>(statementTables(m_data), p,
+                reports::latin1(m_data.reportFont ? *m_data.reportFont : QString()), m_clock);
+            m_proforma->attach(r);
+        };
+        return;
+    }
     attachDocument = [this](report::TBaseReport &r, const RunParameters &p) {
         m_document = std::make_unique<reports::StatementDocument>(
             statementTables(m_data), p, m_data.settings, m_clock, m_messages);

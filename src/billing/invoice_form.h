@@ -38,8 +38,9 @@ namespace report {
 class TBaseReport;
 }
 namespace reports {
+class ProformaDocument;
 class StatementDocument;
-}
+} // namespace reports
 namespace ui {
 class Messages;
 class TPlacement;
@@ -89,7 +90,8 @@ public:
     // The font dialog seeded with a face name: the chosen face name.
     std::function<std::optional<QString>(const QString &face)> chooseFont;
     // Attaches the document of the print half to a back end: the statement document in billing
-    // mode, which records what it printed (plan()). Set by default; tests may wrap it.
+    // mode, which records what it printed (plan()), the proforma report in proforma mode (on
+    // the report font). Set by default; tests may wrap it.
     std::function<void(report::TBaseReport &, const RunParameters &)> attachDocument;
 
     // Buttons and boxes, also reached from tests by objectName.
@@ -143,6 +145,7 @@ private:
     bool m_placed = false;
     ui::TPlacement *m_placement;
     std::unique_ptr<reports::StatementDocument> m_document; // of the last run
+    std::unique_ptr<reports::ProformaDocument> m_proforma; // of the last proforma run
 };
 
 // "Pr&int Test Statement" of the company setup window, once its printer dialog was confirmed:
