@@ -14,7 +14,7 @@ namespace dbf {
 
 namespace {
 
-constexpr std::size_t kReadAheadBytes = 1024 * 1024;
+constexpr std::size_t kReadAheadBytes = 128 * 1024;
 // A read-ahead block serves one quick walk; a walk that pauses (a user stepping through rows)
 // reads the file again rather than show what another program has changed since.
 constexpr auto kReadAheadMaxAge = std::chrono::milliseconds(50);
@@ -102,7 +102,11 @@ bool Cursor::fetch(RecNo recNo, std::uint8_t *out, bool sequential)
         if (backward)
             start = recNo > perBlock ? static_cast<RecNo>(recNo - perBlock + 1) : 1;
         m_blockFirst = start;
-        m_blockCount = m_table->viewRecords(start, perBlock, m_block);
+        // Read, not viewed through the mapping: a walk touches every page once, and a read of
+        // 128 KB costs less than the page faults of a first look at mapped pages.
+        m_blockData.resize(perBlock * length);
+        m_blockCount = m_table->readRecords(start, perBlock, m_blockData.data());
+        m_block = m_blockData.data();
         m_blockGeneration = m_table->writeGeneration();
         m_blockMapGeneration = m_table->mapGeneration();
         m_blockTime = now;

@@ -196,7 +196,8 @@ private:
     std::vector<std::optional<std::string>> m_pendingMemos; // per field; set in Edit/Insert
     RecordLock m_lock;
     // Read-ahead block for natural-order walks: records [m_blockFirst, m_blockFirst + m_blockCount)
-    const std::uint8_t *m_block = nullptr; // the Table's view of the records
+    std::vector<std::uint8_t> m_blockData;
+    const std::uint8_t *m_block = nullptr; // into m_blockData
     RecNo m_blockFirst = 0;
     std::size_t m_blockCount = 0;
     std::uint64_t m_blockGeneration = 0;

@@ -116,9 +116,10 @@ private:
 //
 // Caching: the header is re-read (record count, date) before each use that depends on it; a
 // record is read from the file each time it is asked for, except that a cursor walking in record
-// order serves the next steps of a quick walk from one block (viewRecords), dropped after 50 ms
-// or any write of this Table. edit() and delete always re-read under the record lock. Records
-// are read through a read-only shared mapping of the file, which shows every write at once; no
+// order serves the next steps of a quick walk from one 128 KB block read (readRecords), dropped
+// after 50 ms or any write of this Table. edit() and delete always re-read under the record lock.
+// Single records are read through a read-only shared mapping of the file, which shows every
+// write at once; no
 // program ever shortens a table file in place (a pack writes a new file), so a record inside the
 // count read from the header is always inside the mapped file.
 //
