@@ -20,8 +20,10 @@ std::int64_t roundHalfAway(double x)
         return std::int64_t(kLimit);
     if (x < -kLimit)
         return -std::int64_t(kLimit);
-    // A value within a few units in the last place of a half is taken as that half.
-    const double tolerance = std::max(std::abs(x), 1.0) * 1e-9;
+    // A value within a few units in the last place of a half is taken as that half. The
+    // tolerance follows the value's own precision, so that it stays far below half a cent for
+    // every amount a money field can hold (10,000,000.00 is 1e9 cents: 2e-6 here).
+    const double tolerance = std::max(std::abs(x), 1.0) * 16 * std::numeric_limits<double>::epsilon();
     const double magnitude = std::abs(x);
     const double floorPart = std::floor(magnitude);
     double rounded = floorPart;

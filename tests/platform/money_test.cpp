@@ -11,6 +11,9 @@ TEST(Money, StoredAmountsRoundToTheNearestCentHalvesAwayFromZero)
         { 0.0, 0 }, { 1e-17, 0 }, { -1e-17, 0 }, { 2.675, 268 }, { -2.675, -268 },
         { 1.005, 101 }, { 0.004, 0 }, { 0.005, 1 }, { -0.005, -1 }, { 4.99, 499 },
         { 16.5, 1650 }, { 1234567.891, 123456789 }, { 0.1 + 0.2, 30 },
+        // Large amounts keep their last cent.
+        { 5000000.00, 500000000 }, { 9999999.99, 999999999 }, { -9999999.99, -999999999 },
+        { 9999999999.99, 999999999999 }, { 12345678.905, 1234567891 },
     };
     for (const Case &c : cases)
         EXPECT_EQ(Cents::fromDouble(c.stored).cents(), c.cents) << c.stored;
