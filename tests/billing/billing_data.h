@@ -24,14 +24,14 @@
 
 struct SlipRow
 {
-    std::string client;
+    std::string client = {};
     double total = 0;
     dbf::Date date = dbf::Date(2026, 11, 15);
     int done = 1;
     int billed = 0;
     std::string taxable = "N";
     double tax = 0;
-    std::string project;
+    std::string project = {};
     double hours = 1;
     double number = 0; // 0: the next number of this writer
     double invoice = -1;

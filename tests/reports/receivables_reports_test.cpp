@@ -196,9 +196,11 @@ TEST(AgedReceivables, BucketBoundariesPaidAndOverpaid)
         const auto row = std::find_if(lines.begin(), lines.end(),
             [&](const Line &l) { return l[0.57] == std::to_string(int(c.number)); });
         ASSERT_EQ(row != lines.end(), c.right != 0);
-        for (double right : { 4.53, 5.63, 6.73 })
-            if (c.right != 0)
+        for (double right : { 4.53, 5.63, 6.73 }) {
+            if (c.right != 0) {
                 EXPECT_EQ((*row)[right], moneyText(right == c.right ? c.total - c.paid : 0));
+            }
+        }
     }
     // Acme: name, six rows and its ruled total; Zenith: three lines; the report totals, in
     // their own cells.

@@ -239,8 +239,8 @@ TEST(SlipReports, TotalsThatDoNotFitStartTheNextPage)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.report) + " " + std::to_string(c.rows));
-        const bool activities = std::string(c.report) == "Activity Totals";
-        const auto r = run(*fill(c.rows, activities), c.report);
+        const bool totals = std::string(c.report) == "Activity Totals";
+        const auto r = run(*fill(c.rows, totals), c.report);
         ASSERT_NE(find(*r, c.total), nullptr);
         EXPECT_EQ(find(*r, c.total)->page, c.totalPage);
         EXPECT_EQ(find(*r, "Report Totals:")->page, c.reportTotalPage);
@@ -249,11 +249,12 @@ TEST(SlipReports, TotalsThatDoNotFitStartTheNextPage)
         int groupLines = 0, headings = 0;
         for (const PrintedText &p : r->texts) {
             groupLines += p.text == "Client";
-            headings += p.text == (activities ? "Description" : "Client Name");
-            if (p.text.rfind("Page ", 0) != 0 && p.text.rfind("Date: ", 0) != 0)
+            headings += p.text == (totals ? "Description" : "Client Name");
+            if (p.text.rfind("Page ", 0) != 0 && p.text.rfind("Date: ", 0) != 0) {
                 EXPECT_LE(p.y, 10.0) << p.text;
+            }
         }
-        EXPECT_EQ(groupLines, activities ? 0 : 1);
+        EXPECT_EQ(groupLines, totals ? 0 : 1);
         EXPECT_EQ(headings, 2);
     }
 }
