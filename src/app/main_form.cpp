@@ -887,9 +887,10 @@ QWidget *TMainForm::buildInvoicesTab()
         e->setAlignment(Qt::AlignRight);
         return e;
     };
-    ag->addWidget(new QLabel(QStringLiteral("Unbilled Activity")), 0, 0);
+    // The label spans two columns so that the four aging boxes below stay equally wide.
+    ag->addWidget(new QLabel(QStringLiteral("Unbilled Activity")), 0, 0, 1, 2);
     m_unbilledBox = box("UnbilledEdit");
-    ag->addWidget(m_unbilledBox, 0, 1);
+    ag->addWidget(m_unbilledBox, 0, 2);
     int col = 0;
     // Each heading sits right on top of its box.
     ag->setRowMinimumHeight(1, 8);
@@ -897,6 +898,7 @@ QWidget *TMainForm::buildInvoicesTab()
         ag->addWidget(new QLabel(QString::fromLatin1(h)), 2, col, Qt::AlignBottom);
         m_agingBoxes[col] = box(h);
         ag->addWidget(m_agingBoxes[col], 3, col);
+        ag->setColumnStretch(col, 1);
         ++col;
     }
     auto *post = new QPushButton(QStringLiteral("&Post Payment"));
