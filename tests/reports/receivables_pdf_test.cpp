@@ -52,7 +52,7 @@ void fill(ReportTables &t)
         s.setDate("INV_DATE", dbf::Date(2026, 9, 28));
         s.setDate("INV_DUE", dbf::Date(2026, 9 + i, 28));
         for (const char *f : { "INV_TOTAL", "INV_TAXAMT" })
-            s.setNumber(f, 4999999.99);
+            s.setNumber(f, 9999999.99);
         s.setNumber("INV_PAID", 1);
         s.post();
         p.append();
@@ -60,7 +60,7 @@ void fill(ReportTables &t)
         p.setText("PMT_CHECK", std::string(9, 'W') + d);
         p.setText("PMT_DESC", std::string(39, 'W') + d);
         p.setDate("PMT_DATE", dbf::Date(2026, 11, 28));
-        p.setNumber("PMT_AMOUNT", 4999999.99);
+        p.setNumber("PMT_AMOUNT", 9999999.99);
         p.setNumber("PMT_INVOIC", 999999990 + i);
         p.post();
         sl.append();
@@ -68,7 +68,7 @@ void fill(ReportTables &t)
         sl.setText("SL_CLIENT", c.number);
         sl.setText("SL_TAXABLE", i == 1 ? "Y" : "N");
         sl.setNumber("SL_TAXAMT", 999999.99);
-        sl.setNumber("SL_TOTAL", 4999999.99);
+        sl.setNumber("SL_TOTAL", 9999999.99);
         sl.setDate("SL_DATEBEG", dbf::Date(2026, 11, 28));
         sl.post();
     }
