@@ -3,18 +3,8 @@
 // default printer (else into a PDF file). The words and their boxes are read back from the PDF
 // (pdftotext -bbox): no value of a budget line runs into the next one or past the columns, and
 // the worksheet's title stays on its band however long the company's name.
-#include <QDir>
-#include <QPrinterInfo>
-#include <QRegularExpression>
-#include <QThread>
-
-#include "platform/clock.h"
-#include "report_engine/qt/canvas_report.h"
-#include "reports/report_run.h"
-#include "report_fixture.h"
-#include "report_text.h"
+#include "pdf_print.h"
 #include "temp_dir.h"
-#include "ui/scripted_messages.h"
 
 using namespace std::chrono;
 
@@ -53,25 +43,6 @@ void fillTables(ReportTables &t)
     s.setText("COMPNAME", "Company" + std::string(32, 'W') + "9");
     s.post();
     t.reread();
-}
-
-bool printReport(ReportTables &t, const std::string &report, const QString &pdf)
-{
-    ui::ScriptedMessages messages;
-    const platform::ManualClock clock(year_month_day(year(2026), month(12), day(10)));
-    const reports::SelectionOptions options = wideOptions();
-    reports::ReportRun run(t.data(), options, messages, clock);
-    if (!pdf.isEmpty())
-        run.preparePrinter = [&](report::TReportPrinter &p) { p.SetPdfOutput(pdf); };
-    reports::RunRequest request;
-    request.reportName = QString::fromStdString(report);
-    request.subHeading = QStringLiteral("Full width");
-    request.font = QStringLiteral("Liberation Serif");
-    request.printer = true;
-    request.preview = false;
-    const bool ok = run.run(request, nullptr);
-    EXPECT_TRUE(messages.shown().isEmpty()) << messages.lastText().toStdString();
-    return ok;
 }
 
 void checkBudget(const std::vector<Box> &words)
@@ -134,14 +105,7 @@ void checkPrinted(const std::string &report, const QString &pdf)
         checkBudget(words);
     else
         checkWorksheet(words);
-    const QString images = qEnvironmentVariable("TARNW_SCREENSHOT_DIR");
-    if (!images.isEmpty()) {
-        QString base = QString::fromStdString(report);
-        base.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")), QStringLiteral("_"));
-        QProcess::execute(QStringLiteral("pdftoppm"),
-            { QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("80"), pdf,
-                QDir(images).filePath(base) });
-    }
+    savePdfImages(report, pdf, 80);
 }
 
 } // namespace
@@ -151,34 +115,22 @@ TEST(BudgetPdf, BudgetAndWorksheetPrintedAtFullWidth)
 {
     if (!pdfToolsInstalled())
         GTEST_SKIP() << "pdftotext is not installed";
-    const QDir queue(qEnvironmentVariable("TARNW_PDF_DIR", "/var/spool/tarnw-pdf"));
-    const bool viaQueue =
-        QPrinterInfo::defaultPrinterName() == QLatin1String("TarnwPDF") && queue.exists();
+    const QString queue = pdfQueueFolder();
+    const bool viaQueue = !queue.isEmpty();
     ReportTables t;
     fillTables(t);
     for (const char *report : kReports) {
         SCOPED_TRACE(report);
         TempDir out;
         QString pdf = QString::fromStdString((out.path() / "out.pdf").string());
-        const auto jobFiles = [&] {
-            return queue.entryList({ QStringLiteral("Tarnwick-job_*.pdf") }, QDir::Files, QDir::Time);
-        };
-        const QStringList before = viaQueue ? jobFiles() : QStringList();
+        const QStringList before = viaQueue ? queueJobs(queue) : QStringList();
         ASSERT_TRUE(printReport(t, report, viaQueue ? QString() : pdf));
         if (viaQueue) {
             // This job's document: new since the print, holding this report's own words.
             const QString mark = report == std::string(kReports[0]) ? QStringLiteral("Full")
                                                                     : QStringLiteral("Ended:");
-            pdf.clear();
-            for (int tries = 0; tries < 300 && pdf.isEmpty(); ++tries) {
-                for (const QString &f : jobFiles())
-                    if (!before.contains(f) && pdfWords(queue.filePath(f)).contains(mark)) {
-                        pdf = queue.filePath(f);
-                        break;
-                    }
-                if (pdf.isEmpty())
-                    QThread::msleep(100);
-            }
+            pdf = awaitQueueDocument(
+                queue, before, [&](const QStringList &words) { return words.contains(mark); });
             ASSERT_FALSE(pdf.isEmpty()) << "no document of this job reached the queue's folder";
         }
         checkPrinted(report, pdf);

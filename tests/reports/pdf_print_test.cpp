@@ -3,46 +3,17 @@
 // printer. The words and their boxes are read back from the PDF (pdftotext -bbox): no value of
 // a listing runs into the next printed value, and every label's text lies inside its label on
 // the stock's published geometry.
-#include <QDir>
 #include <QPrinterInfo>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QThread>
 
 #include "billing/preview_form.h"
-#include "report_engine/qt/canvas_report.h"
-#include "reports/report_run.h"
-#include "report_fixture.h"
-#include "report_text.h"
+#include "pdf_print.h"
 #include "temp_dir.h"
-#include "ui/scripted_messages.h"
 
 using namespace std::chrono;
 
 namespace {
 
-struct Word
-{
-    QString text;
-    double x0, y0, x1, y1; // inches from the sheet's top-left corner
-};
-
-std::vector<Word> pdfWordBoxes(const QString &pdf)
-{
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), { QStringLiteral("-bbox"), pdf, QStringLiteral("-") });
-    p.waitForFinished(30000);
-    const QString html = QString::fromUtf8(p.readAllStandardOutput());
-    static const QRegularExpression word(QStringLiteral(
-        "<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)</word>"));
-    std::vector<Word> out;
-    for (auto it = word.globalMatch(html); it.hasNext();) {
-        const auto m = it.next();
-        out.push_back({ m.captured(5), m.captured(1).toDouble() / 72, m.captured(2).toDouble() / 72,
-            m.captured(3).toDouble() / 72, m.captured(4).toDouble() / 72 });
-    }
-    return out;
-}
+using Word = PdfWordBox;
 
 // Every field at its full width, each client told apart by its number's last digit.
 ClientRow fullClient(int i)
@@ -73,27 +44,6 @@ void fillTables(ReportTables &t)
         t.project("NNNNN" + d, "PROJECT00" + d, "Project" + std::string(32, 'W') + d);
     }
     t.reread();
-}
-
-// Prints through the catalogue's run on the printer back end; into `pdf` unless empty (then on
-// the current printer).
-bool printReport(ReportTables &t, const std::string &report, const QString &pdf)
-{
-    ui::ScriptedMessages messages;
-    const platform::ManualClock clock(year_month_day(year(2026), month(12), day(10)));
-    const reports::SelectionOptions options = wideOptions();
-    reports::ReportRun run(t.data(), options, messages, clock);
-    if (!pdf.isEmpty())
-        run.preparePrinter = [&](report::TReportPrinter &p) { p.SetPdfOutput(pdf); };
-    reports::RunRequest request;
-    request.reportName = QString::fromStdString(report);
-    request.subHeading = QStringLiteral("Full width");
-    request.font = QStringLiteral("Liberation Serif");
-    request.printer = true;
-    request.preview = false;
-    const bool ok = run.run(request, nullptr);
-    EXPECT_TRUE(messages.shown().isEmpty()) << messages.lastText().toStdString();
-    return ok;
 }
 
 void checkListing(const std::string &report, const std::vector<Word> &words)
@@ -169,7 +119,7 @@ const char *const kReports[] = { "Client Listing", "Activity Listing", "Staff Li
 void checkPrinted(const std::string &report, const QString &pdf)
 {
     ASSERT_EQ(pdfPages(pdf), 1);
-    const std::vector<Word> words = pdfWordBoxes(pdf);
+    const std::vector<Word> words = pdfWordBoxList(pdf);
     ASSERT_FALSE(words.empty());
     if (report == k5161.report)
         checkLabels(k5161, words);
@@ -177,28 +127,14 @@ void checkPrinted(const std::string &report, const QString &pdf)
         checkLabels(k5260, words);
     else
         checkListing(report, words);
-    const QString images = qEnvironmentVariable("TARNW_SCREENSHOT_DIR");
-    if (!images.isEmpty()) {
-        QString base = QString::fromStdString(report);
-        base.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")), QStringLiteral("_"));
-        QProcess::execute(QStringLiteral("pdftoppm"), { QStringLiteral("-png"), QStringLiteral("-r"),
-                                                          QStringLiteral("60"), pdf,
-                                                          QDir(images).filePath(base) });
-    }
-}
-
-bool havePdfTools()
-{
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), { QStringLiteral("-v") });
-    return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit;
+    savePdfImages(report, pdf, 60);
 }
 
 } // namespace
 
 TEST(PdfPrint, ListingsAndLabelsIntoAPdfFile)
 {
-    if (!havePdfTools())
+    if (!pdfToolsInstalled())
         GTEST_SKIP() << "pdftotext is not installed";
     ReportTables t;
     fillTables(t);
@@ -213,21 +149,18 @@ TEST(PdfPrint, ListingsAndLabelsIntoAPdfFile)
 
 TEST(PdfPrint, ListingsAndLabelsThroughTheCupsPdfQueue)
 {
-    if (!havePdfTools())
+    if (!pdfToolsInstalled())
         GTEST_SKIP() << "pdftotext is not installed";
     if (QPrinterInfo::defaultPrinterName() != QLatin1String("TarnwPDF"))
         GTEST_SKIP() << "the PDF printer queue of scripts/setup-cups.sh is not the default printer";
-    const QDir outDir(qEnvironmentVariable("TARNW_PDF_DIR", "/var/spool/tarnw-pdf"));
-    if (!outDir.exists())
+    const QString queue = pdfQueueFolder();
+    if (queue.isEmpty())
         GTEST_SKIP() << "the PDF queue's output folder is not there";
     ReportTables t;
     fillTables(t);
     for (const char *report : kReports) {
         SCOPED_TRACE(report);
-        const auto jobFiles = [&] {
-            return outDir.entryList({ QStringLiteral("Tarnwick-job_*.pdf") }, QDir::Files, QDir::Time);
-        };
-        const QStringList before = jobFiles();
+        const QStringList before = queueJobs(queue);
         ASSERT_TRUE(printReport(t, report, QString()));
         // The queue's document: a new one since the print that holds this report's text
         // (a listing's title and sub heading; a label sheet's streets, without any heading).
@@ -238,19 +171,7 @@ TEST(PdfPrint, ListingsAndLabelsThroughTheCupsPdfQueue)
                 return all.contains(QLatin1String("StreetMMM")) && !w.contains(QStringLiteral("Full"));
             return all.contains(QLatin1String(report)) && all.contains(QLatin1String("Full width"));
         };
-        QString found;
-        for (int tries = 0; tries < 300 && found.isEmpty(); ++tries) {
-            for (const QString &f : jobFiles()) {
-                if (before.contains(f))
-                    continue;
-                if (ours(pdfWords(outDir.filePath(f)))) {
-                    found = outDir.filePath(f);
-                    break;
-                }
-            }
-            if (found.isEmpty())
-                QThread::msleep(100);
-        }
+        const QString found = awaitQueueDocument(queue, before, ours);
         ASSERT_FALSE(found.isEmpty()) << "no document of this job reached the queue's folder";
         checkPrinted(report, found);
     }

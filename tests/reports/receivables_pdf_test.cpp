@@ -2,38 +2,18 @@
 // through the CUPS PDF queue of the tests when it is the default printer (else into a PDF
 // file): the words read back from the PDF (pdftotext -bbox) stay between the margins, and no
 // word runs into the next one on its line.
-#include <QDir>
-#include <QPrinterInfo>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QThread>
-
-#include "platform/clock.h"
-#include "report_engine/qt/canvas_report.h"
-#include "report_fixture.h"
-#include "report_text.h"
-#include "reports/report_run.h"
+#include "pdf_print.h"
 #include "temp_dir.h"
-#include "ui/scripted_messages.h"
 
 namespace {
 
 // Per line of the body (by the baseline, in fiftieths of an inch) its words' left and right ends.
 std::map<long, std::vector<std::pair<double, double>>> bodyWords(const QString &pdf)
 {
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), { QStringLiteral("-bbox"), pdf, QStringLiteral("-") });
-    p.waitForFinished(30000);
-    static const QRegularExpression word(QStringLiteral(
-        "<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">"));
     std::map<long, std::vector<std::pair<double, double>>> lines;
-    for (auto it = word.globalMatch(QString::fromUtf8(p.readAllStandardOutput())); it.hasNext();) {
-        const auto m = it.next();
-        const double y0 = m.captured(2).toDouble() / 72, y1 = m.captured(4).toDouble() / 72;
-        if (y0 > 1.3 && y1 < 10.2)
-            lines[std::lround(y1 * 50)].push_back(
-                { m.captured(1).toDouble() / 72, m.captured(3).toDouble() / 72 });
-    }
+    for (const PdfWordBox &w : pdfWordBoxList(pdf))
+        if (w.y0 > 1.3 && w.y1 < 10.2)
+            lines[std::lround(w.y1 * 50)].push_back({ w.x0, w.x1 });
     return lines;
 }
 
@@ -77,18 +57,9 @@ void fill(ReportTables &t)
 
 bool print(ReportTables &t, const char *report, const QString &pdf)
 {
-    using namespace std::chrono;
-    ui::ScriptedMessages messages;
-    const platform::ManualClock clock(year_month_day(year(2026), month(12), day(10)));
     reports::SelectionOptions o = wideOptions(QDate(2026, 12, 10).toJulianDay());
     o.detailed = std::string(report).find("Summary") == std::string::npos;
-    reports::ReportRun run(t.data(), o, messages, clock);
-    if (!pdf.isEmpty())
-        run.preparePrinter = [&](report::TReportPrinter &p) { p.SetPdfOutput(pdf); };
-    return run.run({ QString::fromLatin1(report), QStringLiteral("Full width"),
-                       QStringLiteral("Liberation Serif"), 1, false, true },
-               nullptr)
-        && messages.shown().isEmpty();
+    return printReport(t, report, pdf, o);
 }
 
 void check(const char *report, const QString &pdf)
@@ -103,26 +74,19 @@ void check(const char *report, const QString &pdf)
         for (std::size_t i = 0; i + 1 < line.size(); ++i)
             EXPECT_LT(line[i].second, line[i + 1].first + 0.005) << report << " line " << y;
     }
-    const QString images = qEnvironmentVariable("TARNW_SCREENSHOT_DIR");
-    if (!images.isEmpty())
-        QProcess::execute(QStringLiteral("pdftoppm"),
-            { QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("80"), pdf,
-                QDir(images).filePath(QString::fromLatin1(report).replace(' ', '_')) });
+    savePdfImages(report, pdf, 80);
 }
 
 } // namespace
 
 TEST(ReceivablesPdf, FullWidthFieldsPrintApart)
 {
-    QProcess probe;
-    probe.start(QStringLiteral("pdftotext"), { QStringLiteral("-v") });
-    if (!probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit)
+    if (!pdfToolsInstalled())
         GTEST_SKIP() << "pdftotext is not installed";
     ReportTables t;
     fill(t);
-    const QDir queue(qEnvironmentVariable("TARNW_PDF_DIR", "/var/spool/tarnw-pdf"));
-    const bool cups =
-        QPrinterInfo::defaultPrinterName() == QLatin1String("TarnwPDF") && queue.exists();
+    const QString queue = pdfQueueFolder();
+    const bool cups = !queue.isEmpty();
     for (const char *report :
         { "Aged Receivables Report - Detailed", "Aged Receivables Report - Summary",
             "Invoice Report", "Payment Report", "Sales Tax Report" }) {
@@ -133,21 +97,11 @@ TEST(ReceivablesPdf, FullWidthFieldsPrintApart)
             check(report, pdf);
             continue;
         }
-        const auto jobs = [&] {
-            return queue.entryList(
-                { QStringLiteral("Tarnwick-job_*.pdf") }, QDir::Files, QDir::Time);
-        };
-        const QStringList before = jobs();
+        const QStringList before = queueJobs(queue);
         ASSERT_TRUE(print(t, report, QString())) << report;
-        QString found;
-        for (int tries = 0; tries < 300 && found.isEmpty(); ++tries) {
-            for (const QString &f : jobs())
-                if (!before.contains(f)
-                    && pdfWords(queue.filePath(f)).join(' ').contains(QLatin1String(report)))
-                    found = queue.filePath(f);
-            if (found.isEmpty())
-                QThread::msleep(100);
-        }
+        const QString found = awaitQueueDocument(queue, before, [&](const QStringList &words) {
+            return words.join(' ').contains(QLatin1String(report));
+        });
         ASSERT_FALSE(found.isEmpty()) << report << ": no document reached the queue's folder";
         check(report, found);
     }
