@@ -230,13 +230,8 @@ void expectAgrees(Table &table, const Model &model, std::size_t keptDeleted)
     EXPECT_TRUE(faults.empty()) << faults.front();
     EXPECT_EQ(deletedKeys, keptDeleted * std::size(kFixtureTags));
     for (const char *tag : kFixtureTags) {
-        Cursor w(table);
-        w.setTag(tag);
-        std::vector<RecNo> forward, backward;
-        for (bool ok = w.first(); ok; ok = w.next())
-            forward.push_back(w.recNo());
-        for (bool ok = w.last(); ok; ok = w.prior())
-            backward.insert(backward.begin(), w.recNo());
+        const std::vector<RecNo> forward = tagOrder(table, tag, false);
+        const std::vector<RecNo> backward = tagOrder(table, tag, true);
         const auto expected = model.order(tag);
         EXPECT_EQ(forward, expected) << tag;
         EXPECT_EQ(backward, expected) << tag;
@@ -363,11 +358,7 @@ TEST(ForeignIndexFixture, RandomWritesAndPackKeepEveryTagRight)
         }
         if (pack) {
             table->pack();
-            std::map<RecNo, Row> renumbered;
-            RecNo r = 1;
-            for (const auto &[old, row] : model.live)
-                renumbered[r++] = row;
-            model.live = std::move(renumbered);
+            renumberAfterPack(model);
             keptDeleted.clear();
         }
         expectAgrees(*table, model, keptDeleted.size());

@@ -123,4 +123,30 @@ inline void store(Cursor &c, const Row &r)
     c.setText("ID", idText(r.id));
 }
 
+// The record numbers a tag gives, walked forward (or backward, returned in forward order).
+inline std::vector<RecNo> tagOrder(dbf::Table &table, const char *tag, bool backward)
+{
+    Cursor w(table);
+    w.setTag(tag);
+    std::vector<RecNo> out;
+    if (backward) {
+        for (bool ok = w.last(); ok; ok = w.prior())
+            out.insert(out.begin(), w.recNo());
+    } else {
+        for (bool ok = w.first(); ok; ok = w.next())
+            out.push_back(w.recNo());
+    }
+    return out;
+}
+
+// A pack numbers the live records anew in their old order.
+inline void renumberAfterPack(Model &model)
+{
+    std::map<RecNo, Row> renumbered;
+    RecNo r = 1;
+    for (const auto &[old, row] : model.live)
+        renumbered[r++] = row;
+    model.live = std::move(renumbered);
+}
+
 } // namespace mdx_model

@@ -128,11 +128,7 @@ void runModel(bool foreignDeletes)
         }
         if (pack) {
             table->pack();
-            std::map<RecNo, Row> renumbered;
-            RecNo r = 1;
-            for (const auto &[old, row] : model.live)
-                renumbered[r++] = row;
-            model.live = std::move(renumbered);
+            renumberAfterPack(model);
             keptDeleted.clear();
         }
         std::size_t deletedKeys = 0;
@@ -140,13 +136,8 @@ void runModel(bool foreignDeletes)
         EXPECT_TRUE(faults.empty()) << faults.front();
         EXPECT_EQ(deletedKeys, keptDeleted.size() * std::size(kTags));
         for (const char *tag : kTags) {
-            Cursor w(*table);
-            w.setTag(tag);
-            std::vector<RecNo> forward, backward;
-            for (bool ok = w.first(); ok; ok = w.next())
-                forward.push_back(w.recNo());
-            for (bool ok = w.last(); ok; ok = w.prior())
-                backward.insert(backward.begin(), w.recNo());
+            const std::vector<RecNo> forward = tagOrder(*table, tag, false);
+            const std::vector<RecNo> backward = tagOrder(*table, tag, true);
             const auto expected = model.order(tag);
             ASSERT_EQ(forward, expected) << tag;
             ASSERT_EQ(backward, expected) << tag;
