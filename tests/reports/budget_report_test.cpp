@@ -12,7 +12,7 @@
 #include "billing/billing_rules.h"
 #include "billing/invoice_deletion.h"
 #include "platform/clock.h"
-#include "practice.h"
+#include "practice_tables.h"
 #include "reports/report_format.h"
 #include "report_fixture.h"
 #include "temp_dir.h"
@@ -313,20 +313,8 @@ TEST(BudgetReport, BillThenDeleteTheStatementsGivesTheFiguresBack)
     size.projects = 400;
     size.slips = 3000;
     ReportTables t;
-    for (const bench::GeneratedTable &g : bench::generatePractice(size, 20261211)) {
-        const std::string name(g.def->name);
-        if (name != "TWCLIENT" && name != "TWSLIP" && name != "TWACT" && name != "TWPROJCT")
-            continue;
-        dbf::Cursor c(t.table(name));
-        for (const bench::Row &row : g.rows) {
-            c.append();
-            for (std::size_t i = 0; i < g.def->fields.size(); ++i) {
-                const dbf::FieldDef &f = g.def->fields[i];
-                if (f.type == dbf::FieldType::Numeric || f.type == dbf::FieldType::Float)
-                    c.setNumber(f.name, row.number[i]);
-                else if (f.type != dbf::FieldType::Memo)
-                    c.setText(f.name, row.text[i]);
-            }
+    loadPractice(t, size, 20261211, { "TWCLIENT", "TWSLIP", "TWACT", "TWPROJCT" },
+        [](const std::string &name, dbf::Cursor &c, std::size_t) {
             // Every client active in cycle 1; every unbilled slip complete, with tax.
             if (name == "TWCLIENT") {
                 c.setText("ACTIVE", "Y");
@@ -335,9 +323,7 @@ TEST(BudgetReport, BillThenDeleteTheStatementsGivesTheFiguresBack)
                 c.setInteger("SL_DONE", 1);
                 c.setNumber("SL_TAXAMT", double(c.number("SL_HOURS") > 4 ? 1.25 : 0));
             }
-            c.post();
-        }
-    }
+        });
     {
         // Statement numbers past those the generated billed slips carry.
         dbf::Cursor c(t.table("TWTRACK"));
@@ -347,15 +333,7 @@ TEST(BudgetReport, BillThenDeleteTheStatementsGivesTheFiguresBack)
         c.post();
     }
     t.reread();
-    const auto budget = [&] {
-        const reports::SelectionOptions o = wideOptions();
-        reports::ReportContext context{ t.data(), o };
-        const auto layout = reports::makeLayout(*reports::findReport(kReport), context);
-        layout->position();
-        std::ostringstream csv;
-        layout->writeCsv(csv);
-        return csv.str();
-    };
+    const auto budget = [&] { return reportCsv(t, kReport, wideOptions()); };
     const std::string before = budget();
 
     const QDate today(2026, 12, 10);

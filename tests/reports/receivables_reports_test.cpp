@@ -8,7 +8,7 @@
 
 #include "billing/aging_rules.h"
 #include "platform/clock.h"
-#include "report_fixture.h"
+#include "practice_tables.h"
 #include "reports/report_format.h"
 #include "reports/report_run.h"
 #include "temp_dir.h"
@@ -152,14 +152,7 @@ std::vector<std::pair<std::string, bool>> boldness(const TempDir &dir)
 
 std::string csvOf(ReportTables &t, const std::string &report, const reports::SelectionOptions &o)
 {
-    reports::ReportContext context{ t.data(), o };
-    context.today = kToday.toJulianDay();
-    reports::BorrowedCursors borrowed(context.data);
-    auto layout = reports::makeLayout(*reports::findReport(report), context);
-    layout->position();
-    std::ostringstream out;
-    EXPECT_TRUE(layout->writeCsv(out));
-    return out.str();
+    return reportCsv(t, report, o, kToday.toJulianDay());
 }
 
 } // namespace

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "platform/money.h"
-#include "practice.h"
+#include "practice_tables.h"
 #include "report_fixture.h"
 #include "reports/report_format.h"
 #include "temp_dir.h"
@@ -100,13 +100,7 @@ std::string money(double v)
 std::string csvOf(
     SlipTables &t, const std::string &report, const reports::SelectionOptions &o = wideOptions())
 {
-    reports::ReportContext context{ t.data(), o };
-    reports::BorrowedCursors borrowed(context.data);
-    auto layout = reports::makeLayout(*reports::findReport(report), context);
-    layout->position();
-    std::ostringstream out;
-    EXPECT_TRUE(layout->writeCsv(out));
-    return out.str();
+    return reportCsv(t, report, o);
 }
 
 } // namespace
@@ -270,21 +264,8 @@ TEST(SlipReports, GeneratedPracticeAgreesWithTheSlipTable)
     size.statements = 400;
     size.payments = 200;
     SlipTables t;
-    for (const bench::GeneratedTable &g : bench::generatePractice(size, 20261210)) {
-        const std::string name(g.def->name);
-        if (name != "TWCLIENT" && name != "TWSLIP" && name != "TWACT")
-            continue;
-        dbf::Cursor c(t.table(name));
-        std::size_t n = 0;
-        for (const bench::Row &row : g.rows) {
-            c.append();
-            for (std::size_t i = 0; i < g.def->fields.size(); ++i) {
-                const dbf::FieldDef &f = g.def->fields[i];
-                if (f.type == dbf::FieldType::Numeric || f.type == dbf::FieldType::Float)
-                    c.setNumber(f.name, row.number[i]);
-                else if (f.type != dbf::FieldType::Memo)
-                    c.setText(f.name, row.text[i]);
-            }
+    loadPractice(t, size, 20261210, { "TWCLIENT", "TWSLIP", "TWACT" },
+        [](const std::string &name, dbf::Cursor &c, std::size_t n) {
             // What the generator leaves out: tax, expenses, pending slips, active clients.
             if (name == "TWSLIP") {
                 c.setNumber("SL_TAXAMT", double(n % 7) * 1.25);
@@ -295,10 +276,7 @@ TEST(SlipReports, GeneratedPracticeAgreesWithTheSlipTable)
                 c.setText("ACTIVE", "Y");
                 c.setInteger("CYCLE", 1);
             }
-            c.post();
-            ++n;
-        }
-    }
+        });
     t.standOn(QString::fromStdString(bench::clientCode(7)));
     // Unbilled slips from 2021 on, summed straight from the table in cents.
     const dbf::Date from(2021, 1, 1);
