@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include "dataset_dir.h"
+#include "form_controls.h"
 #include "platform/clock.h"
 #include "reference/activity_form.h"
 #include "reference/project_form.h"
@@ -28,44 +29,6 @@ using reference::TProjectForm;
 using namespace std::chrono;
 
 namespace {
-
-template <typename T> T *child(QWidget &form, const char *name)
-{
-    T *w = form.findChild<T *>(QLatin1String(name));
-    if (!w)
-        qFatal("no control %s", name);
-    return w;
-}
-
-void click(QWidget &form, const char *name)
-{
-    QTest::mouseClick(child<QPushButton>(form, name), Qt::LeftButton);
-}
-
-bool enabled(QWidget &form, const char *name)
-{
-    return child<QWidget>(form, name)->isEnabled();
-}
-
-// Types into a box and leaves it, as a user tabbing on would.
-void typeInto(QWidget &form, const char *name, const QString &text)
-{
-    auto *box = child<QLineEdit>(form, name);
-    box->setFocus();
-    box->selectAll();
-    QTest::keyClicks(box, text);
-    QTest::keyClick(box, Qt::Key_Return);
-}
-
-void shot(QWidget &form, const QString &name)
-{
-    const QString dir = qEnvironmentVariable("TARNW_SHOT_DIR");
-    if (dir.isEmpty())
-        return;
-    form.show();
-    QTest::qWait(50);
-    QVERIFY(form.grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png")));
-}
 
 // What the real pick list showed: its caption and column titles. `answer` schedules the user's
 // choice of row `row` (OK) in the next modal pick list; with TARNW_SHOT_DIR set the list is

@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include "dataset_dir.h"
+#include "form_controls.h"
 #include "reference/employee_form.h"
 #include "reference/setup_form.h"
 #include "ui/placement.h"
@@ -19,29 +20,6 @@ using reference::TEmployeeform;
 using reference::TSetupForm;
 
 namespace {
-
-template <typename T> T *child(QWidget &form, const char *name)
-{
-    T *w = form.findChild<T *>(QLatin1String(name));
-    if (!w)
-        qFatal("no control %s", name);
-    return w;
-}
-
-void click(QWidget &form, const char *name)
-{
-    QTest::mouseClick(child<QPushButton>(form, name), Qt::LeftButton);
-}
-
-void shot(QWidget &form, const QString &name)
-{
-    const QString dir = qEnvironmentVariable("TARNW_SHOT_DIR");
-    if (dir.isEmpty())
-        return;
-    form.show();
-    QTest::qWait(50);
-    QVERIFY(form.grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png")));
-}
 
 QString storedText(const DatasetDir &dir, const char *table, const QString &field)
 {

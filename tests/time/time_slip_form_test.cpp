@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "form_controls.h"
 #include "platform/clock.h"
 #include "slip_data.h"
 #include "time/slip_commands.h"
@@ -26,14 +27,6 @@ using timecap::SlipMemory;
 using timecap::TTimeslipform;
 
 namespace {
-
-template <typename T> T *child(QWidget &form, const char *name)
-{
-    T *w = form.findChild<T *>(QLatin1String(name));
-    if (!w)
-        qFatal("no control %s", name);
-    return w;
-}
 
 void shoot(QWidget &form, const char *name)
 {
