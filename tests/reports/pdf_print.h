@@ -1,7 +1,9 @@
 #pragma once
 // Printing a report on the printer back end into a PDF (or on the current printer) and finding
 // the document the tests' PDF queue wrote for it.
+#include <cmath>
 #include <functional>
+#include <map>
 #include <string>
 
 #include <QDir>
@@ -38,6 +40,17 @@ inline bool printReport(ReportTables &t, const std::string &report, const QStrin
     const bool ok = run.run(request, nullptr);
     EXPECT_TRUE(messages.shown().isEmpty()) << messages.lastText().toStdString();
     return ok && messages.shown().isEmpty();
+}
+
+// Per line of the body (by the words' bottom, in fiftieths of an inch) its words' left and right
+// ends, in inches.
+inline std::map<long, std::vector<std::pair<double, double>>> pdfBodyLines(const QString &pdf)
+{
+    std::map<long, std::vector<std::pair<double, double>>> lines;
+    for (const PdfWordBox &w : pdfWordBoxList(pdf))
+        if (w.y0 > 1.3 && w.y1 < 10.2)
+            lines[std::lround(w.y1 * 50)].push_back({ w.x0, w.x1 });
+    return lines;
 }
 
 // The folder the tests' PDF queue writes its documents into, when that queue is the default

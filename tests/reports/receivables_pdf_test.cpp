@@ -7,16 +7,6 @@
 
 namespace {
 
-// Per line of the body (by the baseline, in fiftieths of an inch) its words' left and right ends.
-std::map<long, std::vector<std::pair<double, double>>> bodyWords(const QString &pdf)
-{
-    std::map<long, std::vector<std::pair<double, double>>> lines;
-    for (const PdfWordBox &w : pdfWordBoxList(pdf))
-        if (w.y0 > 1.3 && w.y1 < 10.2)
-            lines[std::lround(w.y1 * 50)].push_back({ w.x0, w.x1 });
-    return lines;
-}
-
 // Three clients, each with a statement, a payment and a slip, every field full.
 void fill(ReportTables &t)
 {
@@ -65,7 +55,7 @@ bool print(ReportTables &t, const char *report, const QString &pdf)
 void check(const char *report, const QString &pdf)
 {
     ASSERT_EQ(pdfPages(pdf), 1);
-    auto lines = bodyWords(pdf);
+    auto lines = pdfBodyLines(pdf);
     ASSERT_GE(lines.size(), 2u) << report; // the heading and at least one row
     for (auto &[y, line] : lines) {
         std::sort(line.begin(), line.end());

@@ -2,37 +2,8 @@
 // through the CUPS PDF queue of the tests when it is the default printer (else into a PDF
 // file): the words read back from the PDF stay between the margins and no word runs into the
 // next one on its line. With TARNW_SCREENSHOT_DIR set, each page is also saved as an image.
-#include <QDir>
-#include <QPrinterInfo>
-#include <QProcess>
-#include <QThread>
-
-#include "platform/clock.h"
-#include "report_engine/qt/canvas_report.h"
-#include "report_fixture.h"
-#include "report_text.h"
-#include "reports/report_run.h"
+#include "pdf_print.h"
 #include "temp_dir.h"
-#include "ui/scripted_messages.h"
-
-namespace {
-
-bool print(ReportTables &t, const char *report, const QString &pdf)
-{
-    using namespace std::chrono;
-    ui::ScriptedMessages messages;
-    const platform::ManualClock clock(year_month_day(year(2026), month(12), day(10)));
-    const reports::SelectionOptions o = wideOptions(QDate(2026, 12, 10).toJulianDay());
-    reports::ReportRun run(t.data(), o, messages, clock);
-    if (!pdf.isEmpty())
-        run.preparePrinter = [&](report::TReportPrinter &p) { p.SetPdfOutput(pdf); };
-    return run.run({ QString::fromLatin1(report), QStringLiteral("Full width"),
-                       QStringLiteral("Liberation Serif"), 1, false, true },
-               nullptr)
-        && messages.shown().isEmpty();
-}
-
-} // namespace
 
 TEST(SlipPdf, FullWidthFieldsPrintApart)
 {
@@ -60,9 +31,8 @@ TEST(SlipPdf, FullWidthFieldsPrintApart)
         s.post();
     }
     t.reread();
-    const QDir queue(qEnvironmentVariable("TARNW_PDF_DIR", "/var/spool/tarnw-pdf"));
-    const bool cups =
-        QPrinterInfo::defaultPrinterName() == QLatin1String("TarnwPDF") && queue.exists();
+    const QString queue = pdfQueueFolder();
+    const bool cups = !queue.isEmpty();
     for (const char *report :
         { "Slip Listing by Client", "Slip Summary by Client", "Slip Listing by Activity",
             "Slip Summary by Activity", "Slip Listing by Number", "Activity Totals" }) {
@@ -73,32 +43,20 @@ TEST(SlipPdf, FullWidthFieldsPrintApart)
             (out.path() / "TWREPORT.RPT").string(), &failure))
             << failure;
         QString pdf = QString::fromStdString((out.path() / "out.pdf").string());
-        const auto jobs = [&] {
-            return queue.entryList({ QStringLiteral("Tarnwick-job_*.pdf") }, QDir::Files);
-        };
-        const QStringList before = cups ? jobs() : QStringList();
-        ASSERT_TRUE(print(t, report, cups ? QString() : pdf));
+        const QStringList before = cups ? queueJobs(queue) : QStringList();
+        ASSERT_TRUE(printReport(t, report, cups ? QString() : pdf,
+            wideOptions(QDate(2026, 12, 10).toJulianDay())));
         if (cups) {
-            pdf.clear();
-            for (int tries = 0; tries < 300 && pdf.isEmpty(); ++tries) {
-                for (const QString &f : jobs())
-                    if (!before.contains(f)
-                        && pdfWords(queue.filePath(f)).join(' ').contains(QLatin1String(report)))
-                        pdf = queue.filePath(f);
-                if (pdf.isEmpty())
-                    QThread::msleep(100);
-            }
+            pdf = awaitQueueDocument(queue, before, [&](const QStringList &words) {
+                return words.join(' ').contains(QLatin1String(report));
+            });
             ASSERT_FALSE(pdf.isEmpty()) << "no document reached the queue's folder";
         }
         ASSERT_EQ(pdfPages(pdf), 1);
         const QString words = pdfWords(pdf).join(' ');
         for (const char *w : { "Report Totals:", "Full width" })
             EXPECT_TRUE(words.contains(QLatin1String(w))) << w;
-        // Per body line (by the words' bottom, in fiftieths of an inch) the words' extents.
-        std::map<long, std::vector<std::pair<double, double>>> lines;
-        for (const PdfWordBox &w : pdfWordBoxList(pdf))
-            if (w.y0 > 1.3 && w.y1 < 10.2)
-                lines[std::lround(w.y1 * 50)].push_back({ w.x0, w.x1 });
+        auto lines = pdfBodyLines(pdf);
         ASSERT_GE(lines.size(), 3u);
         for (auto &[y, line] : lines) {
             std::sort(line.begin(), line.end());
@@ -107,10 +65,6 @@ TEST(SlipPdf, FullWidthFieldsPrintApart)
             for (std::size_t i = 0; i + 1 < line.size(); ++i)
                 EXPECT_LT(line[i].second, line[i + 1].first + 0.005) << "line " << y;
         }
-        const QString images = qEnvironmentVariable("TARNW_SCREENSHOT_DIR");
-        if (!images.isEmpty())
-            QProcess::execute(QStringLiteral("pdftoppm"),
-                { QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("80"), pdf,
-                    QDir(images).filePath(QString::fromLatin1(report).replace(' ', '_')) });
+        savePdfImages(report, pdf, 80);
     }
 }
