@@ -48,14 +48,6 @@ reports::StatementTables statementTables(const InvoiceData &data)
         data.track };
 }
 
-QString trimmedName(const ui::Dataset &clients)
-{
-    QString name = clients.text(QStringLiteral("NAME"));
-    while (name.endsWith(QLatin1Char(' ')))
-        name.chop(1);
-    return name;
-}
-
 QGroupBox *group(const QString &title, QWidget *parent)
 {
     auto *box = new QGroupBox(title, parent);
@@ -90,7 +82,6 @@ TInvoiceform::TInvoiceform(InvoiceMode mode, const InvoiceData &cursors, ui::Mes
     , m_data(cursors)
     , m_messages(messages)
     , m_clock(clock)
-    , m_lookup(QStringLiteral("InvoiceLookupTable"))
     , m_placement(new ui::TPlacement(this))
 {
     FormCreate();
@@ -108,37 +99,14 @@ void TInvoiceform::FormCreate()
     m_placement->setEntry(QStringLiteral("InvoiceForm"));
 
     // Client range.
-    auto *range = group(QStringLiteral("Client &Range"), this);
-    auto *rangeGrid = new QGridLayout(range);
-    const auto nameBox = [range](const char *name) {
-        auto *box = new QLineEdit(range);
-        box->setObjectName(QString::fromLatin1(name));
-        box->setMaxLength(30);
-        box->setMinimumWidth(box->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 22);
-        return box;
-    };
-    const auto listButton = [range](const char *name) {
-        auto *b = new QPushButton(QStringLiteral("..."), range);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setToolTip(QStringLiteral("Choose from the client list"));
-        b->setFocusPolicy(Qt::NoFocus); // the box keeps the focus: no leave lookup on a click
-        b->setFixedWidth(b->fontMetrics().horizontalAdvance(QStringLiteral("...")) + 16);
-        return b;
-    };
-    BeginEdit = nameBox("BeginEdit");
-    EndEdit = nameBox("EndEdit");
-    BeginListBtn = listButton("BeginListBtn");
-    EndListBtn = listButton("EndListBtn");
-    auto *beginLabel = new QLabel(QStringLiteral("&Begin"), range);
-    beginLabel->setBuddy(BeginEdit);
-    auto *endLabel = new QLabel(QStringLiteral("&End"), range);
-    endLabel->setBuddy(EndEdit);
-    rangeGrid->addWidget(beginLabel, 0, 0);
-    rangeGrid->addWidget(BeginEdit, 0, 1);
-    rangeGrid->addWidget(BeginListBtn, 0, 2);
-    rangeGrid->addWidget(endLabel, 1, 0);
-    rangeGrid->addWidget(EndEdit, 1, 1);
-    rangeGrid->addWidget(EndListBtn, 1, 2);
+    m_range = new ui::ClientRangeBoxes(this, m_data.dataDirectory,
+        QStringLiteral("InvoiceLookupTable"), QStringLiteral("Client List"), m_messages);
+    m_range->pick = [this](const QString &typed) { return pickClient(typed); };
+    BeginEdit = m_range->BeginEdit;
+    EndEdit = m_range->EndEdit;
+    BeginListBtn = m_range->BeginListBtn;
+    EndListBtn = m_range->EndListBtn;
+    QGroupBox *range = m_range->group();
 
     // Cycles.
     auto *cycles = group(QStringLiteral("Client C&ycle"), this);
@@ -226,10 +194,6 @@ void TInvoiceform::FormCreate()
     layout->addLayout(left, 1);
     layout->addLayout(buttons);
 
-    BeginEdit->installEventFilter(this);
-    EndEdit->installEventFilter(this);
-    connect(BeginListBtn, &QPushButton::clicked, this, [this] { listButtonClick(Box::Begin); });
-    connect(EndListBtn, &QPushButton::clicked, this, [this] { listButtonClick(Box::End); });
     connect(OKBtn, &QPushButton::clicked, this, &TInvoiceform::OKBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     connect(PrintSetupBtn, &QPushButton::clicked, this, &TInvoiceform::PrintSetupBtnClick);
@@ -237,36 +201,13 @@ void TInvoiceform::FormCreate()
     installDefaultDialogs();
     installStatementDocument();
 
-    // The range starts as every client: the first and the last in name order.
-    ui::runAction(m_messages, [this] {
-        m_lookup.open(ui::EngineCursor::open(m_data.dataDirectory, "TWCLIENT"));
-        m_lookup.setTag(QStringLiteral("NAME"));
-        m_lookup.first();
-        if (m_lookup.isEmpty())
-            return;
-        m_first = m_lookup.bookmark();
-        BeginEdit->setText(trimmedName(m_lookup));
-        m_lookup.last();
-        m_last = m_lookup.bookmark();
-        EndEdit->setText(trimmedName(m_lookup));
-    });
+    m_range->afterEnd = CycleCombo;
     BeginEdit->setFocus();
 }
 
 void TInvoiceform::installDefaultDialogs()
 {
-    pickClient = [this](const QString &typed) -> std::optional<QString> {
-        if (!m_lookup.isOpen())
-            return std::nullopt;
-        m_lookup.findNearest({ typed });
-        ui::PickListDialog dialog(&m_lookup,
-            { { QStringLiteral("NAME"), QStringLiteral("Name"), 30 },
-                { QStringLiteral("NUMBER"), QStringLiteral("Number"), 6 } },
-            QStringLiteral("Client List"), this);
-        if (dialog.exec() != QDialog::Accepted || m_lookup.isEmpty())
-            return std::nullopt;
-        return trimmedName(m_lookup);
-    };
+    pickClient = [this](const QString &typed) { return m_range->clientList(typed); };
     choosePrinter = [this]() -> std::optional<int> {
         QPrinter printer;
         const QString current = report::currentPrinterName();
@@ -322,65 +263,6 @@ void TInvoiceform::done(int result)
     QDialog::done(result);
 }
 
-bool TInvoiceform::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::FocusOut && !m_inLookup && isVisible()) {
-        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
-        // Another window taking the focus (a message box, the search list) is no leaving.
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
-            if (watched == BeginEdit)
-                boxLeft(Box::Begin);
-            else if (watched == EndEdit)
-                boxLeft(Box::End);
-        }
-    }
-    return QDialog::eventFilter(watched, event);
-}
-
-// Opens the search list for a box; on OK the box takes the chosen NAME and that client becomes
-// the first or last client of the range.
-bool TInvoiceform::chooseFromList(Box box)
-{
-    QLineEdit *edit = box == Box::Begin ? BeginEdit : EndEdit;
-    m_inLookup = true;
-    std::optional<QString> chosen;
-    ui::runAction(m_messages, [&] { chosen = pickClient(edit->text()); });
-    m_inLookup = false;
-    if (!chosen)
-        return false;
-    edit->setText(*chosen);
-    (box == Box::Begin ? m_first : m_last) = m_lookup.bookmark();
-    return true;
-}
-
-void TInvoiceform::listButtonClick(Box box)
-{
-    chooseFromList(box);
-}
-
-void TInvoiceform::boxLeft(Box box)
-{
-    QLineEdit *edit = box == Box::Begin ? BeginEdit : EndEdit;
-    const QString typed = edit->text();
-    bool found = false;
-    ui::runAction(m_messages, [&] {
-        if (!m_lookup.isOpen() || m_lookup.isEmpty())
-            return;
-        m_lookup.findNearest({ typed });
-        const QString name = trimmedName(m_lookup);
-        if (!m_lookup.eof() && name.startsWith(typed, Qt::CaseSensitive)) {
-            found = true;
-            edit->setText(name);
-            (box == Box::Begin ? m_first : m_last) = m_lookup.bookmark();
-        }
-    });
-    if (found || !chooseFromList(box))
-        return;
-    m_inLookup = true;
-    (box == Box::Begin ? static_cast<QWidget *>(EndEdit) : CycleCombo)->setFocus();
-    m_inLookup = false;
-}
-
 void TInvoiceform::PrintSetupBtnClick()
 {
     std::optional<int> copies;
@@ -419,10 +301,8 @@ void TInvoiceform::OKBtnClick()
     // Plain character-code comparison of the two texts.
     if (BeginEdit->text() > EndEdit->text()) {
         m_messages.warning(QStringLiteral("Ending Range must be greater than Beginning."));
-        m_inLookup = true;
-        EndEdit->setFocus();
-        m_inLookup = false;
-        chooseFromList(Box::End);
+        m_range->focusQuietly(EndEdit);
+        m_range->chooseFromList(ui::ClientRangeBoxes::Box::End);
         return;
     }
     for (QWidget *w : { static_cast<QWidget *>(OKBtn), static_cast<QWidget *>(CancelBtn),

@@ -21,6 +21,7 @@
 #include <QString>
 
 #include "billing/billing_rules.h"
+#include "ui/client_range_boxes.h"
 #include "ui/dataset.h"
 
 class QCheckBox;
@@ -118,14 +119,9 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void done(int result) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    enum class Box { Begin, End };
     void FormCreate();
-    void listButtonClick(Box box);
-    void boxLeft(Box box);
-    bool chooseFromList(Box box);
     void PrintSetupBtnClick();
     void FontBtnClick();
     void runBilling();
@@ -137,11 +133,8 @@ private:
     InvoiceData m_data;
     ui::Messages &m_messages;
     const platform::Clock &m_clock;
-    ui::Dataset m_lookup; // own cursor on TWCLIENT, tag NAME: the lookups and the search list
-    ui::Dataset::Bookmark m_first; // the first and last client of the range
-    ui::Dataset::Bookmark m_last;
+    ui::ClientRangeBoxes *m_range = nullptr; // the boxes, with their own client cursor
     int m_copies = 1;
-    bool m_inLookup = false;
     bool m_placed = false;
     ui::TPlacement *m_placement;
     std::unique_ptr<reports::StatementDocument> m_document; // of the last run

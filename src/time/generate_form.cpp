@@ -30,14 +30,6 @@ namespace timecap {
 
 namespace {
 
-QString trimmedName(const ui::Dataset &d)
-{
-    QString name = d.text(QStringLiteral("NAME"));
-    while (name.endsWith(u' '))
-        name.chop(1);
-    return name;
-}
-
 // The wait cursor for as long as a run lasts, whichever way it ends.
 struct WaitCursor
 {
@@ -69,7 +61,6 @@ TGenerateTSForm::TGenerateTSForm(const GenerateTables &tables, const std::string
     , m_reportFont(reportFont)
     , m_messages(messages)
     , m_clock(clock)
-    , m_lookup(QStringLiteral("GenerateClientTable"))
     , m_placement(new ui::TPlacement(this))
 {
     setObjectName(QStringLiteral("GenerateTSForm"));
@@ -77,38 +68,15 @@ TGenerateTSForm::TGenerateTSForm(const GenerateTables &tables, const std::string
     m_placement->setEntry(QStringLiteral("GenerateTSForm"));
     m_placement->setIniFileName(QStringLiteral("TARNW.INI"));
 
-    auto *range = new QGroupBox(QStringLiteral("Client &Range"), this);
-    auto *rangeGrid = new QGridLayout(range);
-    const auto nameBox = [range](const char *name) {
-        auto *edit = new QLineEdit(range);
-        edit->setObjectName(QLatin1String(name));
-        edit->setMaxLength(30);
-        edit->setMinimumWidth(260);
-        return edit;
-    };
-    const auto listButton = [range](const char *name) {
-        auto *b = new QPushButton(QStringLiteral("..."), range);
-        b->setObjectName(QLatin1String(name));
-        b->setToolTip(QStringLiteral("Select Client from a list"));
-        b->setAutoDefault(false);
-        b->setFocusPolicy(Qt::NoFocus);
-        b->setMaximumWidth(32);
-        return b;
-    };
-    BeginEdit = nameBox("BeginEdit");
-    EndEdit = nameBox("EndEdit");
-    BeginListBtn = listButton("BeginListBtn");
-    EndListBtn = listButton("EndListBtn");
-    auto *beginLabel = new QLabel(QStringLiteral("&Begin"), range);
-    beginLabel->setBuddy(BeginEdit);
-    auto *endLabel = new QLabel(QStringLiteral("&End"), range);
-    endLabel->setBuddy(EndEdit);
-    rangeGrid->addWidget(beginLabel, 0, 0);
-    rangeGrid->addWidget(BeginEdit, 0, 1);
-    rangeGrid->addWidget(BeginListBtn, 0, 2);
-    rangeGrid->addWidget(endLabel, 1, 0);
-    rangeGrid->addWidget(EndEdit, 1, 1);
-    rangeGrid->addWidget(EndListBtn, 1, 2);
+    m_range = new ui::ClientRangeBoxes(
+        this, dataDirectory, QStringLiteral("GenerateClientTable"), QStringLiteral("Search"), messages);
+    m_range->cancelRestores = true; // the boxes always show the range that runs
+    m_range->pick = [this](const QString &typed) { return pickClient(typed); };
+    BeginEdit = m_range->BeginEdit;
+    EndEdit = m_range->EndEdit;
+    BeginListBtn = m_range->BeginListBtn;
+    EndListBtn = m_range->EndListBtn;
+    QGroupBox *range = m_range->group();
 
     auto *cycles = new QGroupBox(QStringLiteral("C&ycles"), this);
     auto *cycleRow = new QHBoxLayout(cycles);
@@ -166,47 +134,22 @@ TGenerateTSForm::TGenerateTSForm(const GenerateTables &tables, const std::string
     layout->addLayout(buttons);
     ui::settleMnemonics(this);
 
-    BeginEdit->installEventFilter(this);
-    EndEdit->installEventFilter(this);
-    connect(BeginListBtn, &QPushButton::clicked, this, [this] { chooseFromList(Box::Begin); });
-    connect(EndListBtn, &QPushButton::clicked, this, [this] { chooseFromList(Box::End); });
     connect(OKBtn, &QPushButton::clicked, this, &TGenerateTSForm::OKBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     connect(PrintSetupBtn, &QPushButton::clicked, this, [this] { report::runPrinterSetup(this); });
 
-    pickClient = [this](const QString &typed) -> std::optional<QString> {
-        if (!m_lookup.isOpen())
-            return std::nullopt;
-        m_lookup.findNearest({ typed });
-        ui::PickListDialog dialog(&m_lookup,
-            { { QStringLiteral("NAME"), QStringLiteral("Name"), 30 },
-                { QStringLiteral("NUMBER"), QStringLiteral("Number"), 6 } },
-            QStringLiteral("Search"), this);
-        if (dialog.exec() != QDialog::Accepted || m_lookup.isEmpty())
-            return std::nullopt;
-        return trimmedName(m_lookup);
-    };
+    pickClient = [this](const QString &typed) { return m_range->clientList(typed); };
     showListing = [this](const QString &file) {
         billing::TPreviewForm preview(this, file);
         preview.zoomOut(); // the preview starts at 100 percent: one step out is 90
         preview.exec();
     };
 
-    // The range starts as every client: the first and the last in name order.
+    m_range->afterEnd = CycleCombo;
     ui::runAction(m_messages, [&] {
         if (m_tables.clients.tag().compare(QLatin1String("NAME"), Qt::CaseInsensitive) != 0)
             m_tables.clients.setTag(QStringLiteral("NAME"));
-        m_lookup.open(ui::EngineCursor::open(dataDirectory, "TWCLIENT"));
-        m_lookup.setTag(QStringLiteral("NAME"));
-        m_lookup.first();
-        if (m_lookup.isEmpty())
-            return;
-        m_beginName = trimmedName(m_lookup);
-        m_lookup.last();
-        m_endName = trimmedName(m_lookup);
     });
-    BeginEdit->setText(m_beginName);
-    EndEdit->setText(m_endName);
     BeginEdit->setFocus();
 }
 
@@ -226,63 +169,8 @@ void TGenerateTSForm::done(int result)
     if (m_running)
         return;
     m_placement->savePlacement();
-    m_lookup.close();
+    m_range->closeLookup();
     QDialog::done(result);
-}
-
-bool TGenerateTSForm::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::FocusOut && !m_inLookup && !m_running && isVisible()) {
-        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
-        // Another window taking the focus (a message box, the search list) is no leaving.
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
-            if (watched == BeginEdit)
-                boxLeft(Box::Begin);
-            else if (watched == EndEdit)
-                boxLeft(Box::End);
-        }
-    }
-    return QDialog::eventFilter(watched, event);
-}
-
-bool TGenerateTSForm::chooseFromList(Box box)
-{
-    QLineEdit *edit = box == Box::Begin ? BeginEdit : EndEdit;
-    QString &bound = box == Box::Begin ? m_beginName : m_endName;
-    m_inLookup = true;
-    std::optional<QString> chosen;
-    ui::runAction(m_messages, [&] { chosen = pickClient(edit->text()); });
-    m_inLookup = false;
-    if (!chosen) {
-        edit->setText(bound); // the box shows the range that runs
-        return false;
-    }
-    bound = *chosen;
-    edit->setText(bound);
-    return true;
-}
-
-void TGenerateTSForm::boxLeft(Box box)
-{
-    QLineEdit *edit = box == Box::Begin ? BeginEdit : EndEdit;
-    const QString typed = edit->text();
-    bool found = false;
-    ui::runAction(m_messages, [&] {
-        if (!m_lookup.isOpen() || m_lookup.isEmpty())
-            return;
-        m_lookup.findNearest({ typed });
-        const QString name = trimmedName(m_lookup);
-        if (!m_lookup.eof() && name.startsWith(typed, Qt::CaseSensitive)) {
-            found = true;
-            edit->setText(name);
-            (box == Box::Begin ? m_beginName : m_endName) = name;
-        }
-    });
-    if (found || !chooseFromList(box))
-        return;
-    m_inLookup = true;
-    (box == Box::Begin ? static_cast<QWidget *>(EndEdit) : CycleCombo)->setFocus();
-    m_inLookup = false;
 }
 
 std::optional<GenerateRange> TGenerateTSForm::range()
@@ -309,10 +197,8 @@ void TGenerateTSForm::OKBtnClick()
     // Plain character-code comparison of the two texts; equal texts are one client's name.
     if (BeginEdit->text() > EndEdit->text()) {
         m_messages.warning(QStringLiteral("Ending Range must be greater than Beginning."));
-        m_inLookup = true;
-        EndEdit->setFocus();
-        m_inLookup = false;
-        chooseFromList(Box::End);
+        m_range->focusQuietly(EndEdit);
+        m_range->chooseFromList(ui::ClientRangeBoxes::Box::End);
         return;
     }
     const std::optional<GenerateRange> r = range();
@@ -328,7 +214,7 @@ void TGenerateTSForm::runListing(const GenerateRange &range)
 {
     bool recorded = false;
     {
-        m_running = true;
+        m_running = m_range->paused = true;
         WaitCursor wait;
         ui::CursorScope clientScope(m_tables.clients);
         CreatingLabel->show();
@@ -349,7 +235,7 @@ void TGenerateTSForm::runListing(const GenerateRange &range)
         });
         CreatingLabel->hide();
         CounterLabel->hide();
-        m_running = false;
+        m_running = m_range->paused = false;
     }
     if (recorded && showListing)
         showListing(reportFile);
@@ -360,7 +246,7 @@ void TGenerateTSForm::runGeneration(const GenerateRange &range)
     GenerateResult result;
     bool ran = false;
     {
-        m_running = true;
+        m_running = m_range->paused = true;
         WaitCursor wait;
         // The slip cursor's scope first: the client cursor is back before the slips re-link.
         ui::CursorScope slipScope(m_tables.slips);
@@ -380,7 +266,7 @@ void TGenerateTSForm::runGeneration(const GenerateRange &range)
         });
         CreatingLabel->hide();
         CounterLabel->hide();
-        m_running = false;
+        m_running = m_range->paused = false;
     }
     if (!ran)
         return;

@@ -13,7 +13,7 @@
 #include <QDialog>
 
 #include "time/generate_rules.h"
-#include "ui/dataset.h"
+#include "ui/client_range_boxes.h"
 
 class QCheckBox;
 class QComboBox;
@@ -72,12 +72,8 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void done(int result) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    enum class Box { Begin, End };
-    void boxLeft(Box box);
-    bool chooseFromList(Box box);
     std::optional<GenerateRange> range();
     void runListing(const GenerateRange &range);
     void runGeneration(const GenerateRange &range);
@@ -86,11 +82,8 @@ private:
     QString m_reportFont;
     ui::Messages &m_messages;
     const platform::Clock &m_clock;
-    ui::Dataset m_lookup; // own cursor on TWCLIENT in name order: the boxes and the pick list
-    QString m_beginName; // the bounds' names, as the boxes show them
-    QString m_endName;
+    ui::ClientRangeBoxes *m_range; // the boxes, with their own client cursor for lookups
     int m_created = 0;
-    bool m_inLookup = false;
     bool m_running = false;
     bool m_placed = false;
     ui::TPlacement *m_placement;
