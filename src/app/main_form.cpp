@@ -21,7 +21,6 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -213,6 +212,11 @@ void TMainForm::FormCreate()
 
     ui::Dataset &clients = m_data.clients();
     auto follow = [this] {
+        // A frozen client display means a run (billing, reports, auto billing) has borrowed the
+        // cursor and walks it: the window does not follow it client by client; the run's
+        // handler brings the window back to its client when the cursor is returned.
+        if (m_data.clients().controlsDisabled())
+            return;
         ui::runAction(m_messages, [this] { m_refresh.follow(); });
         m_bandName->setText(m_data.clients().text(QStringLiteral("NAME")));
         m_bandNumber->setText(m_data.currentClientNumber());
@@ -417,9 +421,6 @@ void TMainForm::buildMenus()
     m_commands.setHandler(Command::GenerateAutoBillings, [this] {
         const ui::Dataset::Bookmark shown = m_data.clients().bookmark();
         {
-            // The run walks the client cursor: the main window does not follow it client by
-            // client (no refresh of ranges and aging for each), only to its client afterwards.
-            const QSignalBlocker quiet(m_data.clients());
             timecap::TGenerateTSForm form({ m_data.clients(), m_data.dataset(MainData::SlipTable),
                                               m_data.dataset(MainData::ActivityTable1) },
                 m_data.state().dataDirectory, m_data.state().reportFont, m_messages, m_clock,
