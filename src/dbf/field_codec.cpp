@@ -32,45 +32,17 @@ bool isBlank(std::string_view raw)
     return true;
 }
 
-std::optional<double> parseNumber(std::string_view raw)
+namespace {
+
+// Every other spelling a number field may hold, out of the common path (which then needs no
+// stack buffer).
+[[gnu::noinline]] std::optional<double> parseNumberSlowly(std::string_view raw)
 {
     std::string_view t = trim(raw);
     if (t.empty())
         return std::nullopt;
     if (t.front() == '+')
         t.remove_prefix(1);
-    // The common case, a plain decimal of at most 15 digits, exactly: the digits as a whole
-    // number and one correctly rounded division by a power of ten give the nearest double, the
-    // same value the general parse below finds.
-    {
-        static constexpr double kPowers[] = { 1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9,
-            1e10, 1e11, 1e12, 1e13, 1e14, 1e15 };
-        std::size_t i = 0;
-        const bool negative = t[0] == '-';
-        if (negative)
-            i = 1;
-        std::uint64_t digits = 0;
-        int count = 0, decimals = -1;
-        for (; i < t.size(); ++i) {
-            const char c = t[i];
-            if (c >= '0' && c <= '9') {
-                digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
-                ++count;
-                if (decimals >= 0)
-                    ++decimals;
-            } else if (c == '.' && decimals < 0) {
-                decimals = 0;
-            } else {
-                break;
-            }
-        }
-        if (i == t.size() && count > 0 && count <= 15) {
-            double value = static_cast<double>(digits);
-            if (decimals > 0)
-                value /= kPowers[decimals];
-            return negative ? -value : value;
-        }
-    }
     // A few writers put blanks between the sign and the digits ("- 1.5"); accept them.
     char buffer[32];
     std::size_t n = 0;
@@ -86,6 +58,51 @@ std::optional<double> parseNumber(std::string_view raw)
     if (ec != std::errc() || end != buffer + n || !std::isfinite(value))
         return std::nullopt;
     return value;
+}
+
+} // namespace
+
+std::optional<double> parseNumber(std::string_view raw)
+{
+    // The common case, a plain decimal of at most 15 digits between blanks, in one pass over the
+    // field: the digits as a whole number and one correctly rounded division by a power of ten
+    // give the nearest double, the same value the general parse below finds.
+    {
+        static constexpr double kPowers[] = { 1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9,
+            1e10, 1e11, 1e12, 1e13, 1e14, 1e15 };
+        const char *p = raw.data();
+        const char *const end = p + raw.size();
+        while (p != end && *p == ' ')
+            ++p;
+        if (p != end && *p == '+')
+            ++p;
+        const bool negative = p != end && *p == '-';
+        if (negative)
+            ++p;
+        std::uint64_t digits = 0;
+        int count = 0, decimals = -1;
+        for (; p != end; ++p) {
+            const auto d = static_cast<unsigned>(static_cast<unsigned char>(*p) - '0');
+            if (d < 10) {
+                digits = digits * 10 + d;
+                ++count;
+                decimals += decimals >= 0;
+            } else if (*p == '.' && decimals < 0) {
+                decimals = 0;
+            } else {
+                break;
+            }
+        }
+        while (p != end && (*p == ' ' || *p == '\0'))
+            ++p;
+        if (p == end && count > 0 && count <= 15) {
+            double value = static_cast<double>(digits);
+            if (decimals > 0)
+                value /= kPowers[decimals];
+            return negative ? -value : value;
+        }
+    }
+    return parseNumberSlowly(raw);
 }
 
 bool formatNumber(double value, int decimals, std::span<char> out)
