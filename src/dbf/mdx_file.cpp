@@ -1,5 +1,6 @@
 #include "dbf/mdx_file.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -75,6 +76,11 @@ std::unique_ptr<MdxFile> MdxFile::open(
 
 MdxFile::~MdxFile()
 {
+    try {
+        writeDeferredHeader();
+    } catch (...) {
+        // The page count on disk is right; only the change counter and date stay behind.
+    }
     File::unmap(m_headerMap, kPageSize);
 }
 
@@ -99,11 +105,12 @@ std::unique_ptr<MdxFile> MdxFile::create(const std::filesystem::path &path,
     h[26] = kSlotLength;
     h[30] = 1;
     h[31] = languageDriver;
+    f->m_languageDriver = languageDriver;
     put32(h + 32, kFirstBlockPage);
     putDate(h + 44);
     h[kTagTableOffset + 17] = 1; // anchor slot
     f->m_file.writeAt(0, head.data(), head.size());
-    f->m_pageCount = kFirstBlockPage;
+    f->m_pageCount = f->m_headerPageCount = kFirstBlockPage;
     f->m_generation = nextGeneration();
     return f;
 }
@@ -137,9 +144,10 @@ void MdxFile::readAll()
     const std::uint32_t pages = get32(head + 32);
     if (pages < kFirstBlockPage || static_cast<std::uint64_t>(pages) * kPageSize > size)
         throw CorruptFile(p, 32, "page count outside the file");
-    m_pageCount = pages;
+    m_pageCount = m_headerPageCount = pages;
     m_counter = get32(head + 48);
-    m_tagCount = count;
+    m_tagCount = m_headerTagCount = count;
+    m_languageDriver = head[31];
 
     std::vector<Tag> tags;
     for (std::uint16_t i = 0; i < count; ++i) {
@@ -260,6 +268,7 @@ void MdxFile::beginWrite()
             throw;
         }
         m_dirty = false;
+        m_changing = false;
     }
     ++m_writeDepth;
 }
@@ -270,7 +279,12 @@ void MdxFile::endWrite() noexcept
         return;
     if (m_dirty) {
         try {
-            writeHeader();
+            // A private file's header is written when it is synced or closed, unless this
+            // session changed what a reader needs from it (the tags, unpublished pages).
+            if (m_private && m_pageCount == m_headerPageCount && m_tagCount == m_headerTagCount)
+                m_headerDeferred = true;
+            else
+                writeHeader();
         } catch (...) {
             // The blocks are written; a header left behind is caught by the next check.
         }
@@ -284,16 +298,59 @@ void MdxFile::writeHeader()
 {
     std::uint8_t h[kHeaderUsed - 28];
     std::memset(h, 0, sizeof h);
-    ++m_counter;
+    m_counter = (m_counter + 2) & ~std::uint32_t{ 1 }; // even: no change under way
     put16(h, m_tagCount);
     h[2] = static_cast<std::uint8_t>(m_tagCount + 1);
-    std::uint8_t ldid = 0;
-    m_file.readAt(31, &ldid, 1);
-    h[3] = ldid;
+    h[3] = m_languageDriver;
     put32(h + 4, m_pageCount);
     putDate(h + 16);
     put32(h + 20, m_counter);
     m_file.writeAt(28, h, sizeof h);
+    m_headerPageCount = m_pageCount;
+    m_headerTagCount = m_tagCount;
+    m_headerDeferred = false;
+    m_changing = false;
+}
+
+void MdxFile::beginChange()
+{
+    if (m_changing || m_private)
+        return;
+    m_counter = (m_counter + 1) | 1; // odd: a change is under way
+    std::uint8_t b[4];
+    put32(b, m_counter);
+    m_file.writeAt(48, b, sizeof b);
+    m_changing = true;
+    m_dirty = true;
+}
+
+bool MdxFile::beginUnlockedRead(std::uint32_t &token)
+{
+    if (m_headerMap == nullptr || m_readDepth != 0 || m_writeDepth != 0)
+        return false;
+    std::uint8_t head[kHeaderUsed];
+    std::memcpy(head, m_headerMap, sizeof head);
+    std::atomic_thread_fence(std::memory_order_acquire);
+    const std::uint32_t counter = get32(head + 48);
+    if ((counter & 1) != 0 || counter != m_counter || get16(head + 28) != m_tagCount
+        || get32(head + 32) != m_pageCount || m_cache.size() > kCacheLimit)
+        return false;
+    token = counter;
+    return true;
+}
+
+bool MdxFile::endUnlockedRead(std::uint32_t token) const
+{
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+    std::uint8_t counter[4];
+    std::memcpy(counter, m_headerMap + 48, sizeof counter);
+    return get32(counter) == token;
+}
+
+void MdxFile::writeDeferredHeader()
+{
+    if (m_headerDeferred && m_file.isWritable())
+        writeHeader();
 }
 
 void MdxFile::clearCache()
@@ -325,6 +382,7 @@ const std::uint8_t *MdxFile::block(std::uint32_t page)
 
 void MdxFile::writeBlock(std::uint32_t page, const std::uint8_t *data, bool cache)
 {
+    beginChange();
     m_file.writeAt(static_cast<std::uint64_t>(page) * kPageSize, data, kBlockSize);
     m_dirty = true;
     if (page == m_publishAfter) {
@@ -333,6 +391,7 @@ void MdxFile::writeBlock(std::uint32_t page, const std::uint8_t *data, bool cach
         std::uint8_t b[4];
         put32(b, m_pageCount);
         m_file.writeAt(32, b, sizeof b);
+        m_headerPageCount = m_pageCount;
     }
     auto it = m_cache.find(page);
     if (it != m_cache.end()) {
@@ -346,6 +405,7 @@ void MdxFile::writeBlock(std::uint32_t page, const std::uint8_t *data, bool cach
 
 void MdxFile::writeNewBlocks(std::uint32_t page, const std::uint8_t *data, std::size_t count)
 {
+    beginChange();
     m_file.writeAt(static_cast<std::uint64_t>(page) * kPageSize, data, count * kBlockSize);
     m_dirty = true;
 }
@@ -362,6 +422,7 @@ std::uint32_t MdxFile::allocateBlock(bool publish)
 
 void MdxFile::setRoot(std::size_t tag, std::uint32_t page)
 {
+    beginChange();
     Tag &t = m_tags.at(tag);
     std::uint8_t b[4];
     put32(b, page);
@@ -375,6 +436,7 @@ void MdxFile::markHasKeys(std::size_t tag)
     Tag &t = m_tags.at(tag);
     if (t.hasKeys)
         return;
+    beginChange();
     const std::uint8_t one = 1;
     m_file.writeAt(static_cast<std::uint64_t>(t.headerPage) * kPageSize + 246, &one, 1);
     t.hasKeys = true;
@@ -385,6 +447,7 @@ std::size_t MdxFile::addTag(Tag tag)
 {
     if (m_tags.size() >= kMaxTags)
         throw Error(m_file.path().filename().string() + ": a table can have at most 47 tags.");
+    beginChange();
     const std::size_t slot = m_tags.size() + 1;
 
     // Tag header block.
@@ -394,9 +457,7 @@ std::size_t MdxFile::addTag(Tag tag)
     th[8] = static_cast<std::uint8_t>(
         (tag.type == KeyType::Character ? 0x10 : 0) | (tag.unique ? 0x40 : 0));
     th[9] = static_cast<std::uint8_t>(tag.type);
-    std::uint8_t ldid = 0;
-    m_file.readAt(31, &ldid, 1);
-    th[11] = ldid;
+    th[11] = m_languageDriver;
     put16(th + 12, tag.keyLength);
     put16(th + 14, tag.maxKeys);
     put16(th + 16, tag.type == KeyType::Date ? 1 : 0);
@@ -443,6 +504,7 @@ std::size_t MdxFile::addTag(Tag tag)
 
 void MdxFile::sync()
 {
+    writeDeferredHeader();
     if (m_file.isWritable())
         m_file.sync();
 }

@@ -31,8 +31,9 @@ namespace dbf {
 //   32     4    pages in the file; new blocks are appended here
 //   36     8    free chain head and count: always 0 (space comes back by a rebuild)
 //   44     3    date of the last update YY MM DD
-//   48     4    change counter: every writer adds one under the index lock (our own; other
-//               writers leave the reserved bytes zero)
+//   48     4    change counter (our own; other writers leave the reserved bytes zero): odd
+//               from a writer's first change in a session to the session's end, when it
+//               becomes the next even number; all under the index lock
 // Tag table: slot 0 at 512 (all zero but byte 17 = 1), tag i at 544 + 32 (i - 1):
 //   0      4    page of the tag header block
 //   4      11   tag name, upper case, NUL-padded
@@ -64,7 +65,10 @@ namespace dbf {
 // Locks are taken without blocking and retried for a few seconds, then TableBusy. Every session
 // starts by reading the header: when the tag count, page count or change counter differ from
 // what this object saw last, every cached block is dropped and the tag table read again.
-// A privately used file (the table is open exclusively) skips locks and re-reading.
+// A privately used file (the table is open exclusively) skips locks and re-reading, and writes
+// its header's change counter and date when it is synced or closed rather than after every
+// session: nobody else looks at them meanwhile, and the page count, which a reader after a kill
+// does need, is still written as soon as a new block is.
 class MdxFile
 {
 public:
@@ -120,6 +124,14 @@ public:
     void endWrite() noexcept;
     bool inWrite() const { return m_writeDepth > 0; }
 
+    // A read without the lock, for short lookups (seeks). begin says whether one may be tried:
+    // not while a writer of ours is at work (the change counter is odd from a writer's first
+    // change to the end of its session) or when the file changed since the cache was filled.
+    // end says whether what was read holds: the counter is still `token`. Otherwise, or when the
+    // lookup met an impossible block, the caller reads again inside a read session.
+    bool beginUnlockedRead(std::uint32_t &token);
+    bool endUnlockedRead(std::uint32_t token) const;
+
     // A node block, cached; CorruptFile when the page is not a block inside the file.
     const std::uint8_t *block(std::uint32_t page);
     // Writes a block through to the file (and the cache unless told otherwise).
@@ -148,6 +160,9 @@ private:
     void lock(bool exclusive);
     void unlock() noexcept;
     void writeHeader();
+    void writeDeferredHeader();
+    // Marks the change counter odd on disk before a session's first change (shared use).
+    void beginChange();
 
     File m_file;
     const std::uint8_t *m_headerMap = nullptr; // first page, shared use only
@@ -156,6 +171,12 @@ private:
     std::uint32_t m_pageCount = 0;
     std::uint32_t m_counter = 0;
     std::uint16_t m_tagCount = 0;
+    // What the header on disk says, and whether a private file's header waits for sync or close.
+    std::uint32_t m_headerPageCount = 0;
+    std::uint16_t m_headerTagCount = 0;
+    bool m_headerDeferred = false;
+    bool m_changing = false; // the counter on disk is odd for this session's changes
+    std::uint8_t m_languageDriver = 0;
     std::uint64_t m_generation = 1;
     int m_readDepth = 0;
     int m_writeDepth = 0;

@@ -136,6 +136,25 @@ void TagOrder::fillAhead(BTree &tree, MdxFile &file)
     m_aheadTime = std::chrono::steady_clock::now();
 }
 
+template <class Lookup>
+bool TagOrder::lookUp(Lookup &&lookup)
+{
+    MdxFile &file = m_index->file();
+    std::uint32_t token = 0;
+    if (file.beginUnlockedRead(token)) {
+        try {
+            const bool found = lookup(file);
+            if (file.endUnlockedRead(token))
+                return found;
+        } catch (const CorruptFile &) {
+            if (file.endUnlockedRead(token))
+                throw;
+        }
+    }
+    MdxReadSession session(file);
+    return lookup(file);
+}
+
 RecNo TagOrder::accept(BTree &tree)
 {
     const std::uint8_t *key = tree.key(m_path);
@@ -268,20 +287,22 @@ bool TagOrder::seek(RecNo recNo, const std::uint8_t *image)
     dropAhead();
     if (recNo == 0 || image == nullptr || image[0] == '*')
         return false;
-    MdxFile &file = m_index->file();
-    MdxReadSession session(file);
-    const std::size_t t = resolve();
-    std::uint8_t key[128];
-    m_index->expression(t).evaluate(image, key);
-    if (!aboveLow(key) || !belowHigh(key))
-        return false;
-    BTree tree(file, t);
     BTree::Path path;
-    if (!tree.seek(path, key, m_keyLength, recNo) || tree.recNo(path) != recNo
-        || compareKeys(m_type, tree.key(path), key, m_keyLength) != 0)
+    std::uint8_t key[128];
+    const bool found = lookUp([&](MdxFile &file) {
+        const std::size_t t = resolve();
+        m_index->expression(t).evaluate(image, key);
+        if (!aboveLow(key) || !belowHigh(key))
+            return false;
+        BTree tree(file, t);
+        return tree.seek(path, key, m_keyLength, recNo) && tree.recNo(path) == recNo
+            && compareKeys(m_type, tree.key(path), key, m_keyLength) == 0;
+    });
+    if (!found)
         return false;
     m_path = std::move(path);
-    accept(tree);
+    m_key.assign(key, key + m_keyLength);
+    m_current = recNo;
     return true;
 }
 
@@ -291,19 +312,28 @@ RecNo TagOrder::seekKey(std::string_view key)
     checkProbe(key);
     if (m_nothing)
         return 0;
-    MdxFile &file = m_index->file();
-    MdxReadSession session(file);
-    BTree tree(file, resolve());
     BTree::Path path;
-    auto probe = reinterpret_cast<const std::uint8_t *>(key.data());
-    bool found = tree.seek(path, probe, key.size(), 0);
-    if (found && !aboveLow(tree.key(path)))
-        found =
-            tree.seek(path, reinterpret_cast<const std::uint8_t *>(m_low.data()), m_low.size(), 0);
-    if (!found || !belowHigh(tree.key(path)))
+    std::uint8_t foundKey[128];
+    RecNo foundRec = 0;
+    const bool found = lookUp([&](MdxFile &file) {
+        BTree tree(file, resolve());
+        auto probe = reinterpret_cast<const std::uint8_t *>(key.data());
+        bool hit = tree.seek(path, probe, key.size(), 0);
+        if (hit && !aboveLow(tree.key(path)))
+            hit = tree.seek(
+                path, reinterpret_cast<const std::uint8_t *>(m_low.data()), m_low.size(), 0);
+        if (!hit || !belowHigh(tree.key(path)))
+            return false;
+        std::memcpy(foundKey, tree.key(path), m_keyLength);
+        foundRec = tree.recNo(path);
+        return true;
+    });
+    if (!found)
         return 0;
     m_path = std::move(path);
-    return accept(tree);
+    m_key.assign(foundKey, foundKey + m_keyLength);
+    m_current = foundRec;
+    return m_current;
 }
 
 bool TagOrder::currentKeyMatches(std::string_view key) const

@@ -61,6 +61,10 @@ private:
     bool aboveLow(const std::uint8_t *key) const;
     bool belowHigh(const std::uint8_t *key) const;
     RecNo accept(BTree &tree);
+    // Runs a lookup that changes nothing but its own results without the index lock, and again
+    // inside a read session when a writer came in between; returns the lookup's answer.
+    template <class Lookup>
+    bool lookUp(Lookup &&lookup);
     void fillAhead(BTree &tree, MdxFile &file);
     void dropAhead();
 

@@ -1,5 +1,6 @@
 // Two programs share a table: one appends and edits while the other walks the tags.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <random>
 #include <set>
@@ -11,6 +12,7 @@
 #include "dbf/mdx_tag_order.h"
 #include "test_dir.h"
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -199,4 +201,94 @@ TEST(MdxProcess, UniqueKeyCheckAndInsertAreOneStepAcrossPrograms)
     EXPECT_TRUE(faults.empty()) << faults.front();
     std::printf(
         "this program added %d keys, the other %d\n", keys - refusedHere, keys - refusedThere);
+}
+
+// Seeks look the tree up without the index lock and fall back to a locked read when a writer
+// came in between. While another program splits blocks all over the tag, every seek finds the
+// records that were there and every record the writer has posted.
+TEST(MdxProcess, SeeksFindEveryPostedRecordWhileAnotherProgramSplitsTheTag)
+{
+    TestDir dir;
+    const auto path = dir / "SEEK.DBF";
+    Table::create(path, { { "CODE", FieldType::Character, 12, 0 } });
+    const int kept = 2000, added = 4000;
+    auto code = [](int i) {
+        char b[8];
+        std::snprintf(b, sizeof b, "K%04d", i);
+        return std::string(b);
+    };
+    // The writer's keys land just after kept ones ("K0123" < "K0123x417"), in random order.
+    std::vector<std::string> addedCodes;
+    std::mt19937 keyRng(99);
+    for (int i = 0; i < added; ++i)
+        addedCodes.push_back(code(static_cast<int>(keyRng() % kept)) + "x" + std::to_string(i));
+    {
+        auto t = Table::open(path, OpenMode::Exclusive);
+        Cursor c(*t);
+        for (int i = 0; i < kept; ++i) {
+            c.append();
+            c.setText("CODE", code(i));
+            c.post();
+        }
+        t->addTag("CODE", "CODE");
+    }
+    // How many of its records the writer has posted, in memory both programs see.
+    auto *posted = static_cast<std::atomic<int> *>(
+        mmap(nullptr, sizeof(std::atomic<int>), PROT_READ | PROT_WRITE,
+            MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(posted, MAP_FAILED);
+    new (posted) std::atomic<int>(0);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        int rc = 0;
+        try {
+            auto t = Table::open(path, OpenMode::Shared);
+            Cursor c(*t);
+            for (int i = 0; i < added; ++i) {
+                c.append();
+                c.setText("CODE", addedCodes[static_cast<std::size_t>(i)]);
+                c.post();
+                posted->store(i + 1);
+            }
+        } catch (const std::exception &e) {
+            std::fprintf(stderr, "writer: %s\n", e.what());
+            rc = 1;
+        }
+        _exit(rc);
+    }
+    auto t = Table::open(path, OpenMode::Shared);
+    Cursor c(*t);
+    c.setTag("CODE");
+    std::mt19937 rng(7);
+    int seeks = 0, seeksDuringWrites = 0;
+    bool writerDone = false;
+    while (!writerDone || seeks < 20000) {
+        int status = 0;
+        if (!writerDone && waitpid(pid, &status, WNOHANG) == pid) {
+            writerDone = true;
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        for (int k = 0; k < 100; ++k) {
+            const int i = static_cast<int>(rng() % kept);
+            ASSERT_TRUE(c.findKey(c.makeKey({ code(i) }))) << code(i) << " not found";
+            ASSERT_EQ(c.recNo(), static_cast<RecNo>(i + 1)) << code(i);
+            const int done = posted->load();
+            if (done > 0) {
+                const int j = static_cast<int>(rng() % static_cast<unsigned>(done));
+                const std::string &want = addedCodes[static_cast<std::size_t>(j)];
+                ASSERT_TRUE(c.findKey(c.makeKey({ want }))) << want << " posted, not found";
+                ASSERT_EQ(c.recNo(), static_cast<RecNo>(kept + j + 1)) << want;
+            }
+            seeks += 2;
+            if (!writerDone)
+                seeksDuringWrites += 2;
+        }
+    }
+    munmap(posted, sizeof(std::atomic<int>));
+    EXPECT_GE(seeksDuringWrites, 1000);
+    std::printf("%d seeks, %d while the writer ran\n", seeks, seeksDuringWrites);
+    EXPECT_EQ(t->recordCount(), static_cast<RecNo>(kept + added));
+    const auto faults = checkIndex(*t);
+    EXPECT_TRUE(faults.empty()) << faults.front();
 }
