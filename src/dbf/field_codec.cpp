@@ -1,5 +1,6 @@
 #include "dbf/field_codec.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -72,6 +73,18 @@ std::optional<double> parseNumber(std::string_view raw)
             1e10, 1e11, 1e12, 1e13, 1e14, 1e15 };
         const char *p = raw.data();
         const char *const end = p + raw.size();
+        // Leading blanks eight at a time: a right-aligned column has many, of varying count.
+        while (end - p >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, sizeof word);
+            word ^= 0x2020202020202020u;
+            if (word != 0) {
+                if constexpr (std::endian::native == std::endian::little)
+                    p += std::countr_zero(word) / 8;
+                break;
+            }
+            p += 8;
+        }
         while (p != end && *p == ' ')
             ++p;
         if (p != end && *p == '+')

@@ -96,6 +96,17 @@ TEST(Codec, ParsesStoredValuesOfOtherWriters)
     EXPECT_EQ(codec::parseNumber("          "), std::nullopt);
     EXPECT_EQ(codec::parseNumber("  1,5"), std::nullopt);
     EXPECT_EQ(codec::parseNumber("*****"), std::nullopt);
+    // Shapes around the common form: each reads as the general parse reads it.
+    const struct
+    {
+        std::string_view text;
+        std::optional<double> value;
+    } shapes[] = { { "    -.5", -0.5 }, { "  5.  ", 5.0 }, { std::string_view("12\0\0", 4), 12.0 },
+        { std::string_view("\0 12", 4), std::nullopt }, { " - 1.5", -1.5 }, { "1.2.3", std::nullopt },
+        { "--5", std::nullopt }, { "  5-", std::nullopt }, { "12 3", 123.0 }, { " -", std::nullopt },
+        { " .", std::nullopt }, { "1234567890123456", 1234567890123456.0 } };
+    for (const auto &shape : shapes)
+        EXPECT_EQ(codec::parseNumber(shape.text), shape.value) << shape.text;
 
     EXPECT_EQ(codec::parseLogical("T"), true);
     EXPECT_EQ(codec::parseLogical("y"), true);
