@@ -14,7 +14,10 @@ namespace dbf {
 
 namespace {
 
-constexpr std::size_t kReadAheadBytes = 128 * 1024;
+// A walk's first read-ahead block is small; each block that continues the walk doubles it, up to
+// the most, so that a short walk reads little and a long one makes few large reads.
+constexpr std::size_t kReadAheadFirst = 32 * 1024;
+constexpr std::size_t kReadAheadMost = 512 * 1024;
 // A read-ahead block serves one quick walk; a walk that pauses (a user stepping through rows)
 // reads the file again rather than show what another program has changed since.
 constexpr auto kReadAheadMaxAge = std::chrono::milliseconds(50);
@@ -96,14 +99,19 @@ bool Cursor::fetch(RecNo recNo, std::uint8_t *out, bool sequential)
         || m_blockMapGeneration != m_table->mapGeneration() || now - m_blockTime > kReadAheadMaxAge)
         dropReadAhead();
     if (m_blockCount == 0 || recNo < m_blockFirst || recNo >= m_blockFirst + m_blockCount) {
-        const std::size_t perBlock = std::max<std::size_t>(1, kReadAheadBytes / length);
         const bool backward = m_blockCount != 0 && recNo < m_blockFirst;
+        const bool continuing = m_blockCount != 0
+            && (backward ? recNo + 1 == m_blockFirst : recNo == m_blockFirst + m_blockCount);
+        m_aheadBytes = continuing ? std::min(m_aheadBytes * 2, kReadAheadMost) : kReadAheadFirst;
+        const std::size_t perBlock = std::max<std::size_t>(1, m_aheadBytes / length);
         RecNo start = recNo;
         if (backward)
             start = recNo > perBlock ? static_cast<RecNo>(recNo - perBlock + 1) : 1;
         m_blockFirst = start;
         // Read, not viewed through the mapping: a walk touches every page once, and a read of
-        // 128 KB costs less than the page faults of a first look at mapped pages.
+        // a block costs less than the page faults of a first look at mapped pages.
+        if (m_blockData.capacity() < kReadAheadMost) // one allocation for the whole walk
+            m_blockData.reserve(std::max<std::size_t>(kReadAheadMost / length, 1) * length);
         m_blockData.resize(perBlock * length);
         m_blockCount = m_table->readRecords(start, perBlock, m_blockData.data());
         m_block = m_blockData.data();

@@ -203,6 +203,7 @@ private:
     std::uint64_t m_blockGeneration = 0;
     std::uint64_t m_blockMapGeneration = 0;
     std::chrono::steady_clock::time_point m_blockTime;
+    std::size_t m_aheadBytes = 0; // size of the last block read
 };
 
 } // namespace dbf

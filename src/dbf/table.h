@@ -116,7 +116,8 @@ private:
 //
 // Caching: the header is re-read (record count, date) before each use that depends on it; a
 // record is read from the file each time it is asked for, except that a cursor walking in record
-// order serves the next steps of a quick walk from one 128 KB block read (readRecords), dropped
+// order serves the next steps of a quick walk from blocks read ahead (readRecords; 32 KB first,
+// doubling up to 512 KB while the walk goes on), each dropped
 // after 50 ms or any write of this Table. edit() and delete always re-read under the record lock.
 // Single records are read through a read-only shared mapping of the file, which shows every
 // write at once; no
