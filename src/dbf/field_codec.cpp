@@ -122,10 +122,13 @@ bool formatNumber(double value, int decimals, std::span<char> out)
 {
     if (!std::isfinite(value) || decimals < 0 || decimals > 18)
         return false;
+    // The exact decimal expansion rounded to `decimals` places, as printf's "%.*f" gives it.
     char buffer[400];
-    int n = std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
-    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof buffer)
+    const auto [end, ec] =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    if (ec != std::errc())
         return false;
+    int n = static_cast<int>(end - buffer);
     // A negative value that rounds to zero is stored as zero.
     if (buffer[0] == '-') {
         bool allZero = true;

@@ -73,6 +73,13 @@ TEST(Codec, FormatsNumbersRightAlignedOrRefuses)
         { std::numeric_limits<double>::quiet_NaN(), 10, 2, nullptr },
         { std::numeric_limits<double>::infinity(), 10, 0, nullptr },
         { 7, 1, 0, "7" },
+        // Rounded from the exact binary value, ties to even: 0.125 and 0.375 are exact ties,
+        // 2.675 is stored a little below.
+        { 0.125, 5, 2, " 0.12" },
+        { 0.375, 5, 2, " 0.38" },
+        { 2.675, 5, 2, " 2.67" },
+        { 1e17, 21, 2, "100000000000000000.00" },
+        { 1e17, 20, 2, nullptr },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.value);
