@@ -375,7 +375,9 @@ void BTree::insert(const std::uint8_t *key, RecNo recNo)
     put32(right, static_cast<std::uint32_t>(total - leftCount));
     std::memcpy(right + 8, b + 8 + leftCount * m_item, (total - leftCount) * m_item);
     std::uint32_t leftPage = leaf.page;
+    std::vector<std::uint32_t> unlinked; // blocks the switching write leaves behind
     if (idx != n) {
+        unlinked.push_back(leaf.page);
         std::uint8_t left[MdxFile::kBlockSize] = {};
         put32(left, static_cast<std::uint32_t>(leftCount));
         std::memcpy(left + 8, b + 8, leftCount * m_item);
@@ -386,7 +388,10 @@ void BTree::insert(const std::uint8_t *key, RecNo recNo)
     m_file.writeBlock(rightPage, right);
     std::uint8_t separator[kMaxKeyBytes];
     std::memcpy(separator, b + 8 + (leftCount - 1) * m_item + 4, m_keyLength);
-    replaceInParent(path, static_cast<int>(leafLevel) - 1, leftPage, separator, rightPage);
+    replaceInParent(
+        path, static_cast<int>(leafLevel) - 1, leftPage, separator, rightPage, unlinked);
+    for (const std::uint32_t page : unlinked)
+        m_file.releaseBlock(page);
 }
 
 // The node below path level `level` (the child the path follows) is replaced by `left`,
@@ -394,7 +399,7 @@ void BTree::insert(const std::uint8_t *key, RecNo recNo)
 // is split into two new blocks and the change goes one level up; level -1 makes a new root and
 // the tag header's root pointer is the switching write.
 void BTree::replaceInParent(const Path &path, int level, std::uint32_t left,
-    const std::uint8_t *separator, std::uint32_t right)
+    const std::uint8_t *separator, std::uint32_t right, std::vector<std::uint32_t> &unlinked)
 {
     if (level < 0) {
         std::uint8_t root[MdxFile::kBlockSize] = {};
@@ -440,7 +445,8 @@ void BTree::replaceInParent(const Path &path, int level, std::uint32_t left,
     m_file.writeBlock(leftPage, leftNode);
     const std::uint32_t rightPage = m_file.allocateBlock();
     m_file.writeBlock(rightPage, rightNode);
-    replaceInParent(path, level - 1, leftPage, up, rightPage);
+    unlinked.push_back(at.page);
+    replaceInParent(path, level - 1, leftPage, up, rightPage, unlinked);
 }
 
 bool BTree::erase(const std::uint8_t *key, RecNo recNo)

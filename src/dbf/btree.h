@@ -45,7 +45,8 @@ namespace dbf {
 // after it the new tree. Separators are raised before a larger key enters a leaf and lowered
 // after an erase, so they stay valid bounds at every moment (a stop may leave one above its
 // child's highest key). Deletes leave emptied leaves in place; a rebuild reclaims them and the
-// blocks splits left unused.
+// blocks splits left unused. The blocks a split unlinked are handed back to the file after the
+// switching write (MdxFile::releaseBlock), which reuses them only while it is privately used.
 class BTree
 {
 public:
@@ -104,7 +105,7 @@ private:
     bool normalizeForward(Path &path);
     void updateSeparators(const Path &path, std::size_t childLevel, const std::uint8_t *key);
     void replaceInParent(const Path &path, int level, std::uint32_t left,
-        const std::uint8_t *separator, std::uint32_t right);
+        const std::uint8_t *separator, std::uint32_t right, std::vector<std::uint32_t> &unlinked);
 
     MdxFile &m_file;
     std::size_t m_tag;

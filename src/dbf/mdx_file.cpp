@@ -412,12 +412,25 @@ void MdxFile::writeNewBlocks(std::uint32_t page, const std::uint8_t *data, std::
 
 std::uint32_t MdxFile::allocateBlock(bool publish)
 {
+    if (publish && !m_spare.empty()) {
+        const std::uint32_t page = m_spare.back();
+        m_spare.pop_back();
+        return page;
+    }
     const std::uint32_t page = m_pageCount;
     m_pageCount += kBlockPages;
     m_dirty = true;
     if (publish)
         m_publishAfter = page;
     return page;
+}
+
+void MdxFile::releaseBlock(std::uint32_t page)
+{
+    // Another program may still be on its way down to the block, or hold it in its cache; only a
+    // private file knows nobody is.
+    if (m_private)
+        m_spare.push_back(page);
 }
 
 void MdxFile::setRoot(std::size_t tag, std::uint32_t page)

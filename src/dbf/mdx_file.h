@@ -144,7 +144,11 @@ public:
     // anything links to it, so that a program stopped in the middle of a session leaves no
     // linked block beyond the counted pages and no counted page beyond the file; blocks nothing
     // links to until the session ends (bulk builds) are counted at its end.
+    // A private file first takes blocks given back by releaseBlock: they lie inside the counted
+    // pages, and nothing on disk links to them.
     std::uint32_t allocateBlock(bool publish = true);
+    // A block nothing links to any more, after the write that unlinked it (a split's old block).
+    void releaseBlock(std::uint32_t page);
     void setRoot(std::size_t tag, std::uint32_t page);
     // Sets the tag header's "has keys" byte, once.
     void markHasKeys(std::size_t tag);
@@ -176,6 +180,7 @@ private:
     std::uint16_t m_headerTagCount = 0;
     bool m_headerDeferred = false;
     bool m_changing = false; // the counter on disk is odd for this session's changes
+    std::vector<std::uint32_t> m_spare; // unlinked blocks of a private file, to use again
     std::uint8_t m_languageDriver = 0;
     std::uint64_t m_generation = 1;
     int m_readDepth = 0;
