@@ -298,13 +298,8 @@ void TInvoiceform::FontBtnClick()
 
 void TInvoiceform::OKBtnClick()
 {
-    // Plain character-code comparison of the two texts.
-    if (BeginEdit->text() > EndEdit->text()) {
-        m_messages.warning(QStringLiteral("Ending Range must be greater than Beginning."));
-        m_range->focusQuietly(EndEdit);
-        m_range->chooseFromList(ui::ClientRangeBoxes::Box::End);
+    if (m_range->refuseReversed())
         return;
-    }
     for (QWidget *w : { static_cast<QWidget *>(OKBtn), static_cast<QWidget *>(CancelBtn),
              static_cast<QWidget *>(PrintSetupBtn), static_cast<QWidget *>(FontBtn) })
         w->setEnabled(false);

@@ -194,13 +194,8 @@ void TGenerateTSForm::OKBtnClick()
 {
     if (m_running)
         return;
-    // Plain character-code comparison of the two texts; equal texts are one client's name.
-    if (BeginEdit->text() > EndEdit->text()) {
-        m_messages.warning(QStringLiteral("Ending Range must be greater than Beginning."));
-        m_range->focusQuietly(EndEdit);
-        m_range->chooseFromList(ui::ClientRangeBoxes::Box::End);
+    if (m_range->refuseReversed())
         return;
-    }
     const std::optional<GenerateRange> r = range();
     if (!r)
         return;

@@ -130,6 +130,16 @@ bool ClientRangeBoxes::chooseFromList(Box box)
     return true;
 }
 
+bool ClientRangeBoxes::refuseReversed()
+{
+    if (BeginEdit->text() <= EndEdit->text())
+        return false;
+    m_messages.warning(QStringLiteral("Ending Range must be greater than Beginning."));
+    focusQuietly(EndEdit);
+    chooseFromList(Box::End);
+    return true;
+}
+
 void ClientRangeBoxes::focusQuietly(QWidget *widget)
 {
     m_inLookup = true;

@@ -54,6 +54,10 @@ public:
 
     // Opens the list for a box; true when a name was chosen.
     bool chooseFromList(Box box);
+    // A range whose beginning sorts after its end (plain character-code comparison of the two
+    // texts; equal texts are one client's name): warns, sends the user to the End box's list and
+    // returns true.
+    bool refuseReversed();
     // Gives a widget the focus without the box it leaves looking anything up.
     void focusQuietly(QWidget *widget);
     void closeLookup() { m_lookup.close(); }
