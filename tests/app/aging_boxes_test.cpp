@@ -16,17 +16,9 @@
 #include "main_window_setup.h"
 #include "platform/clock.h"
 #include <gtest/gtest.h>
+#include "test_application.h"
 
 namespace {
-
-QApplication &application()
-{
-    static int argc = 1;
-    static char name[] = "aging_boxes_test";
-    static char *argv[] = { name, nullptr };
-    static QApplication *app = qApp ? nullptr : new QApplication(argc, argv);
-    return app ? *app : *qobject_cast<QApplication *>(qApp);
-}
 
 const dbf::Date kToday(2026, 12, 10);
 
@@ -83,7 +75,7 @@ protected:
         FAIL() << "no client " << number;
     }
 
-    QApplication &app = application(); // before the first start of the setup
+    QApplication &app = testApplication(); // before the first start of the setup
     MainWindowSetup setup;
     BillingRows rows{ setup.dir.path() };
     platform::ManualClock clock{ std::chrono::year_month_day{

@@ -14,21 +14,13 @@
 #include "time/auto_billing_form.h"
 #include "time/generate_form.h"
 #include <gtest/gtest.h>
+#include "test_application.h"
 
 namespace {
 
-QApplication &application()
-{
-    static int argc = 1;
-    static char name[] = "auto_billing_menu_test";
-    static char *argv[] = { name, nullptr };
-    static QApplication *app = qApp ? nullptr : new QApplication(argc, argv);
-    return app ? *app : *qobject_cast<QApplication *>(qApp);
-}
-
 TEST(AutoBillingMenu, WindowsOpenOnTheClientShownAndGeneratedSlipsAppear)
 {
-    application();
+    testApplication();
     MainWindowSetup setup;
     addAutoActivities(setup.dir.path(), { { "FEE", "T", "N", 0 } });
     addAutoClients(setup.dir.path(),

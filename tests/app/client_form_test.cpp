@@ -16,17 +16,9 @@
 #include "ui/locate_dialog.h"
 #include "ui/scripted_messages.h"
 #include <gtest/gtest.h>
+#include "test_application.h"
 
 namespace {
-
-QApplication &application()
-{
-    static int argc = 1;
-    static char name[] = "client_form_test";
-    static char *argv[] = { name, nullptr };
-    static QApplication *app = qApp ? nullptr : new QApplication(argc, argv);
-    return app ? *app : *qobject_cast<QApplication *>(qApp);
-}
 
 // Runs `act` on the next modal dialog of type T once it shows.
 template <typename T> void onDialog(std::function<void(T &)> act)
@@ -46,7 +38,7 @@ class ClientFormTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        application();
+        testApplication();
         m_ini.writeString("Drive", "Path", m_dir.directory());
         // A first start makes the tables from their templates.
         app::MainData first;

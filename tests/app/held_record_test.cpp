@@ -22,17 +22,9 @@
 #include "ui/placement.h"
 #include "ui/scripted_messages.h"
 #include <gtest/gtest.h>
+#include "test_application.h"
 
 namespace {
-
-QApplication &application()
-{
-    static int argc = 1;
-    static char name[] = "held_record_test";
-    static char *argv[] = { name, nullptr };
-    static QApplication *app = new QApplication(argc, argv);
-    return *app;
-}
 
 // Another program with the first record of `table` in edit.
 class Holder
@@ -84,7 +76,7 @@ class HeldRecordTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        application();
+        testApplication();
         m_dir.open(m_staff, "TWEMPLOY", QStringLiteral("EMPNUMBER"));
         m_dir.open(m_setup, "TWSETUP");
         m_dir.open(m_activities, "TWACT", QStringLiteral("ACTIVITY"));
@@ -157,7 +149,7 @@ TEST_F(HeldRecordTest, ReferenceWindowsShowTheEnginesMessage)
 
 TEST(HeldClientTest, MainWindowShowsTheEnginesMessage)
 {
-    application();
+    testApplication();
     MainWindowSetup setup;
     auto &[dir, config, ini, messages, login] = setup;
     dir.addClient("1001", "Baker");

@@ -18,17 +18,9 @@
 #include "ui/db_grid.h"
 #include "ui/scripted_messages.h"
 #include <gtest/gtest.h>
+#include "test_application.h"
 
 namespace {
-
-QApplication &application()
-{
-    static int argc = 1;
-    static char name[] = "main_form_layout_test";
-    static char *argv[] = { name, nullptr };
-    static QApplication *app = new QApplication(argc, argv);
-    return *app;
-}
 
 void shot(QWidget &w, const QString &name)
 {
@@ -115,7 +107,7 @@ QLabel *labelTexted(QWidget &window, const QString &text)
 
 TEST(MainFormLayoutTest, GridsShowWholeValuesAndCaptionsSitByTheirBoxes)
 {
-    application();
+    testApplication();
     MainWindowSetup setup;
     auto &[dir, config, ini, messages, login] = setup;
     const std::filesystem::path p = dir.path();

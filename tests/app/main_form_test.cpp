@@ -11,25 +11,16 @@
 #include "platform/ini_file.h"
 #include "ui/scripted_messages.h"
 #include <gtest/gtest.h>
+#include "test_application.h"
 
 namespace {
-
-QApplication &application()
-{
-    static int argc = 1;
-    static char name[] = "main_form_test";
-    static char *argv[] = { name, nullptr };
-    // Never destroyed: windows of the tests may still be queued for deletion at exit.
-    static QApplication *app = new QApplication(argc, argv);
-    return *app;
-}
 
 class MainFormTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        application();
+        testApplication();
         m_ini.writeString("Drive", "Path", m_dir.directory());
     }
     std::unique_ptr<app::TMainForm> makeForm()

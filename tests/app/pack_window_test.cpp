@@ -14,6 +14,7 @@
 #include "modal_answer.h"
 #include "store/schema.h"
 #include <gtest/gtest.h>
+#include "test_application.h"
 
 namespace fs = std::filesystem;
 
@@ -21,15 +22,6 @@ namespace {
 
 using app::FileMaintenance;
 using app::TPackFileForm;
-
-QApplication &application()
-{
-    static int argc = 1;
-    static char name[] = "pack_window_test";
-    static char *argv[] = { name, nullptr };
-    static QApplication *app = new QApplication(argc, argv); // windows may be queued at exit
-    return *app;
-}
 
 // With TARNW_SHOTS naming a folder, the pack window is saved there before and after a run.
 void shoot(QWidget *window, const char *name)
@@ -84,7 +76,7 @@ protected:
 
     struct ApplicationFirst
     {
-        ApplicationFirst() { application(); }
+        ApplicationFirst() { testApplication(); }
     } m_application; // before the first start of m_setup
     MainWindowSetup m_setup;
 };

@@ -19,17 +19,9 @@
 #include "platform/clock.h"
 #include "report_engine/report_file_reader.h"
 #include <gtest/gtest.h>
+#include "test_application.h"
 
 namespace {
-
-QApplication &application()
-{
-    static int argc = 1;
-    static char name[] = "proforma_window_test";
-    static char *argv[] = { name, nullptr };
-    static QApplication *app = qApp ? nullptr : new QApplication(argc, argv);
-    return app ? *app : *qobject_cast<QApplication *>(qApp);
-}
 
 // The font faces named by the report file's text records.
 std::set<std::string> fontsOf(const std::string &file)
@@ -47,7 +39,7 @@ std::set<std::string> fontsOf(const std::string &file)
 
 TEST(ProformaWindow, RunsToThePreviewAndStaysOpen)
 {
-    application();
+    testApplication();
     QTemporaryDir work; // the report file is written to the current directory
     const QString before = QDir::currentPath();
     QDir::setCurrent(work.path());

@@ -14,17 +14,9 @@
 #include "platform/ini_file.h"
 #include "ui/scripted_messages.h"
 #include <gtest/gtest.h>
+#include "test_application.h"
 
 namespace {
-
-QApplication &application()
-{
-    static int argc = 1;
-    static char name[] = "quick_start_test";
-    static char *argv[] = { name, nullptr };
-    static QApplication *app = new QApplication(argc, argv);
-    return *app;
-}
 
 QString plain(const QString &html)
 {
@@ -58,7 +50,7 @@ TEST(RtfTextTest, KeepsTextParagraphsAndEmphasis)
 
 TEST(QuickStartTest, MenuItemShowsTheShippedTutorial)
 {
-    application();
+    testApplication();
     DataDir dir;
     std::filesystem::copy_file(
         std::filesystem::path(TARNW_SOURCE_DIR) / "data" / "quick.doc", dir.path() / "quick.doc");
@@ -88,7 +80,7 @@ TEST(QuickStartTest, MenuItemShowsTheShippedTutorial)
 
 TEST(QuickStartTest, MissingFileIsReportedByName)
 {
-    application();
+    testApplication();
     ui::ScriptedMessages messages;
     EXPECT_EQ(
         app::showQuickStart(QStringLiteral("/nonexistent/quick.doc"), messages, nullptr), nullptr);

@@ -30,17 +30,9 @@
 #include "ui/placement.h"
 #include "ui/scripted_messages.h"
 #include <gtest/gtest.h>
+#include "test_application.h"
 
 namespace {
-
-QApplication &application()
-{
-    static int argc = 1;
-    static char name[] = "window_keys_test";
-    static char *argv[] = { name, nullptr };
-    static QApplication *app = new QApplication(argc, argv);
-    return *app;
-}
 
 Qt::Key keyOf(const QString &text)
 {
@@ -106,7 +98,7 @@ TEST(MnemonicsTest, TextWithoutItsLetter)
 
 TEST(WindowKeysTest, MainWindowMenusWinAndButtonsPress)
 {
-    application();
+    testApplication();
     MainWindowSetup setup;
     auto &[dir, config, ini, messages, login] = setup;
     dir.addClient("1001", "Baker");
@@ -153,7 +145,7 @@ class DialogKeysTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        application();
+        testApplication();
         m_dir.open(m_staff, "TWEMPLOY", QStringLiteral("EMPNUMBER"));
         m_dir.open(m_setup, "TWSETUP");
         m_dir.open(m_activities, "TWACT", QStringLiteral("ACTIVITY"));
@@ -228,7 +220,7 @@ TEST_F(DialogKeysTest, ButtonsWinOverLabelsAndGroups)
 
 TEST(ApplicationTitleTest, NoNameIsAddedToCaptions)
 {
-    application();
+    testApplication();
     app::setApplicationTitle();
     EXPECT_EQ(QCoreApplication::applicationName(), QStringLiteral("Tarnwick"));
     // The windowing layer appends only a display name set on its own; without one the display

@@ -18,17 +18,9 @@
 #include "modal_answer.h"
 #include "platform/clock.h"
 #include <gtest/gtest.h>
+#include "test_application.h"
 
 namespace {
-
-QApplication &application()
-{
-    static int argc = 1;
-    static char name[] = "payment_form_test";
-    static char *argv[] = { name, nullptr };
-    static QApplication *app = new QApplication(argc, argv);
-    return *app;
-}
 
 // Adams (000001) with statement 100 of 100.00 (due 2027-01-09), Baker (000002) without any;
 // the main window on Adams's "Invoices/Payments" page.
@@ -91,7 +83,7 @@ struct World
         }
     }
 
-    QApplication &app = application(); // before the first start's window
+    QApplication &app = testApplication(); // before the first start's window
     MainWindowSetup setup;
     platform::ManualClock clock{ std::chrono::year_month_day(
         std::chrono::year(2026), std::chrono::month(12), std::chrono::day(10)) };

@@ -24,6 +24,7 @@
 #include "reports/statement_document.h"
 #include "ui/dataset.h"
 #include "ui/scripted_messages.h"
+#include "test_application.h"
 
 namespace statement_test {
 
@@ -33,16 +34,6 @@ using Values = std::vector<std::pair<const char *, QVariant>>;
 // Statements print amounts and dates in the user's regional format: these tests read them under
 // the program's own convention for a machine without regional settings ("$1,234.50",
 // "12/31/1997").
-inline QApplication &application()
-{
-    qputenv("LC_ALL", "C");
-    static int argc = 1;
-    static char name[] = "reports_tests";
-    static char *argv[] = { name, nullptr };
-    static QApplication *app = qApp ? nullptr : new QApplication(argc, argv);
-    return app ? *app : *qobject_cast<QApplication *>(qApp);
-}
-
 struct Text
 {
     int page;
@@ -163,7 +154,7 @@ public:
         , clock(std::chrono::year_month_day{ std::chrono::year(2026), std::chrono::month(12),
               std::chrono::day(10) })
     {
-        application();
+        testApplication();
         dir.open(clients, "TWCLIENT", QStringLiteral("NAME"));
         dir.open(slips, "TWSLIP", QStringLiteral("SL_CLIENT"));
         dir.open(invoices, "TWINVOIC", QStringLiteral("INV_CLIENT"));
